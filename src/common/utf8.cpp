@@ -1,0 +1,56 @@
+#include "common/utf8.h"
+
+namespace {
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+} // namespace
+
+bool IsValidUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t length = 0;
+        unsigned char low = 0x80; // allowed range of the second byte
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) {
+                low = 0xA0; // overlong
+            } else if (lead == 0xED) {
+                high = 0x9F; // surrogates
+            }
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) {
+                low = 0x90; // overlong
+            } else if (lead == 0xF4) {
+                high = 0x8F; // above U+10FFFF
+            }
+        } else {
+            return false;
+        }
+        if (static_cast<size_t>(end - p) < length || p[1] < low || p[1] > high) {
+            return false;
+        }
+        for (size_t i = 2; i < length; ++i) {
+            if (!IsContinuation(p[i])) {
+                return false;
+            }
+        }
+        p += length;
+    }
+    return true;
+}
+
+std::string_view UpToFirstZero(std::string_view text) {
+    const size_t zero = text.find('\0');
+    return zero == std::string_view::npos ? text : text.substr(0, zero);
+}

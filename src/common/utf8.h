@@ -1,0 +1,11 @@
+// UTF-8 is the program's one internal text form; these are its rules.
+#pragma once
+
+#include <string_view>
+
+// True when the bytes are well-formed UTF-8: no overlong forms, no
+// surrogates, nothing above U+10FFFF, no sequence cut short.
+bool IsValidUtf8(std::string_view text);
+
+// The part of a text that a zero-terminated API would see.
+std::string_view UpToFirstZero(std::string_view text);

@@ -1,0 +1,60 @@
+// The Win32 resources the program owns, each behind its own RAII type.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "common/unique_resource.h"
+
+struct HandleTraits {
+    using Type = HANDLE;
+    static Type Empty() { return nullptr; }
+    static void Close(Type h) { CloseHandle(h); }
+};
+using UniqueHandle = UniqueResource<HandleTraits>;
+
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { FindClose(h); }
+};
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+
+template <typename T> struct LocalMemoryTraits {
+    using Type = T*;
+    static Type Empty() { return nullptr; }
+    static void Close(Type p) { LocalFree(p); }
+};
+template <typename T> using UniqueLocalMemory = UniqueResource<LocalMemoryTraits<T>>;
+
+struct FontTraits {
+    using Type = HFONT;
+    static Type Empty() { return nullptr; }
+    static void Close(Type f) { DeleteObject(f); }
+};
+using UniqueFont = UniqueResource<FontTraits>;
+
+struct DropTraits {
+    using Type = HDROP;
+    static Type Empty() { return nullptr; }
+    static void Close(Type d) { DragFinish(d); }
+};
+using UniqueDrop = UniqueResource<DropTraits>;
+
+// A window's device context, released to the window it came from.
+class WindowDc {
+  public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_ != nullptr) {
+            ReleaseDC(window_, dc_);
+        }
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC Get() const { return dc_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+};

@@ -1,0 +1,31 @@
+// Every text the program shows in a message box.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace labels {
+inline constexpr std::string_view kStdInCreatePipe = "E01 StdIn CreatePipe";
+inline constexpr std::string_view kStdInSetHandleInformation = "E02 Stdin SetHandleInformation";
+inline constexpr std::string_view kStdOutCreatePipe = "E03 StdOutRd CreatePipe";
+inline constexpr std::string_view kStdOutSetHandleInformation = "E04 StdOut SetHandleInformation";
+inline constexpr std::string_view kStdErrCreatePipe = "E05 StdErrRd CreatePipe";
+inline constexpr std::string_view kStdErrSetHandleInformation = "E06 StdErr SetHandleInformation";
+inline constexpr std::string_view kCreateProcess = "E07 CreateProcess";
+inline constexpr std::string_view kWriteFile = "E08 WriteFile";
+inline constexpr std::string_view kReadFile = "E09 ReadFile";
+} // namespace labels
+
+inline constexpr std::string_view kErrorCaption = "Error";
+inline constexpr std::string_view kMissingToolText = "Missing exiftool.exe";
+inline constexpr std::string_view kMissingToolCaption = "Error - Missing Executable";
+inline constexpr std::string_view kStartFailedText = "Child process exiftool failed to initialize";
+inline constexpr std::string_view kStartFailedCaption = "Error starting exiftool";
+
+// The report text of a failed call: the label, " failed with error", the code
+// as an unsigned decimal behind one space, CR LF, then the system's own text
+// for the code as it comes (its line end, if any, ends the report).
+std::string FormatErrorReport(std::string_view label, std::uint32_t code,
+                              std::optional<std::string_view> systemText);

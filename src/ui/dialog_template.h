@@ -1,0 +1,24 @@
+// The main window's fixed layout, as data.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+inline constexpr std::uint32_t kMainDialogStyle = 0x00C80854; // caption, system menu, centred
+inline constexpr short kDialogWidth = 800;                    // dialog units
+inline constexpr short kDialogHeight = 600;
+inline constexpr int kBoxMargin = 5;
+inline constexpr int kResultBoxId = 121;
+inline constexpr std::uint32_t kResultBoxStyle = 0x50200004; // child, visible, vscroll, multiline
+inline constexpr char kWindowCaption[] =
+    "Drag and drop file(s) or folder(s) to see any supported meta data";
+inline constexpr char kResultFontFace[] = "COURIER";
+inline constexpr int kResultFontPoints = 8;
+
+// An extended dialog template (DLGTEMPLATEEX) with no items: the window's
+// style and size, a one-space title and the 8-point "MS Sans Serif" font.
+std::vector<std::uint8_t> MainDialogTemplate();
+
+// The character height in pixels, negative as LOGFONT wants it, of the box's
+// font at the given vertical dots per inch, rounded to the nearest pixel.
+int ResultFontHeight(int dotsPerInch);

@@ -1,0 +1,127 @@
+#include "ui/main_window.h"
+
+#include <vector>
+
+#include "common/win_text.h"
+#include "ui/dialog_template.h"
+
+namespace {
+
+DialogCallbackProc dialogCallback = nullptr;
+
+INT_PTR OnCallbackResult(HWND dialog, INT_PTR result) {
+    if (GetWindowLongPtrW(dialog, DWLP_MSGRESULT) == 0) {
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
+    }
+    return result;
+}
+
+INT_PTR OnSysCommand(HWND dialog, WPARAM command) {
+    if ((command & 0xFFF0) != SC_CLOSE) {
+        return FALSE;
+    }
+    // The one way the window closes: close box, system menu, Alt+F4.
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
+    DestroyWindow(dialog);
+    return TRUE;
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+    case WM_ACTIVATE:
+        return FALSE;
+    default:
+        break;
+    }
+    if (dialogCallback != nullptr) {
+        const INT_PTR result = dialogCallback(dialog, message, wParam, lParam);
+        if (result != 0) {
+            return OnCallbackResult(dialog, result);
+        }
+    }
+    switch (message) {
+    case WM_SYSCOMMAND:
+        return OnSysCommand(dialog, wParam);
+    case WM_NCDESTROY:
+        dialogCallback = nullptr;
+        return TRUE;
+    default:
+        // WM_CLOSE, WM_COMMAND (Enter, Escape) and the colour messages get
+        // the system's handling, which never destroys the window.
+        return FALSE;
+    }
+}
+
+void CreateResultBox(HWND dialog, HINSTANCE instance) {
+    RECT area{kBoxMargin, kBoxMargin, kDialogWidth - kBoxMargin, kDialogHeight - kBoxMargin};
+    MapDialogRect(dialog, &area);
+    HWND box = CreateWindowExW(WS_EX_ACCEPTFILES, L"EDIT", L"", kResultBoxStyle, area.left,
+                               area.top, area.right - area.left, area.bottom - area.top, dialog,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kResultBoxId)),
+                               instance, nullptr);
+    if (box != nullptr) {
+        const LRESULT windowFont = SendMessageW(dialog, WM_GETFONT, 0, 0);
+        SendMessageW(box, WM_SETFONT, static_cast<WPARAM>(windowFont), TRUE);
+    }
+}
+
+} // namespace
+
+HWND CreateMainDialog(HINSTANCE instance) {
+    const std::vector<std::uint8_t> layout = MainDialogTemplate();
+    HWND dialog = CreateDialogIndirectParamW(
+        instance, reinterpret_cast<LPCDLGTEMPLATEW>(layout.data()), nullptr, MainDialogProc, 0);
+    if (dialog == nullptr) {
+        return nullptr;
+    }
+    SetWindowTextW(dialog, Widen(kWindowCaption).c_str());
+    CreateResultBox(dialog, instance);
+    return dialog;
+}
+
+UniqueFont PutResultFont(HWND dialog) {
+    HWND box = GetDlgItem(dialog, kResultBoxId);
+    if (box == nullptr) {
+        return UniqueFont();
+    }
+    LOGFONTW description{};
+    {
+        WindowDc dc(box);
+        description.lfHeight = ResultFontHeight(GetDeviceCaps(dc.Get(), LOGPIXELSY));
+    }
+    description.lfWeight = FW_NORMAL;
+    description.lfCharSet = ANSI_CHARSET;
+    const std::wstring face = Widen(kResultFontFace);
+    face.copy(description.lfFaceName, LF_FACESIZE - 1);
+    UniqueFont font(CreateFontIndirectW(&description));
+    if (font) {
+        SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    }
+    return font;
+}
+
+void RunModal(HWND dialog, DialogCallbackProc callback) {
+    if (dialog == nullptr) {
+        return;
+    }
+    SetForegroundWindow(dialog);
+    callback(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(dialog), 0);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    callback(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    dialogCallback = callback;
+    ShowWindow(dialog, SW_SHOW);
+
+    MSG message{};
+    while (IsWindow(dialog)) {
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            Sleep(1);
+            continue;
+        }
+        if (!IsDialogMessageW(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
