@@ -22,9 +22,13 @@ std::wstring ToWide(UINT codePage, std::string_view bytes) {
 
 } // namespace
 
-std::wstring Widen(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
+std::wstring Widen(std::string_view utf8) {
+    return ToWide(CP_UTF8, utf8);
+}
 
-std::wstring WidenFromAnsi(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
+std::wstring WidenFromAnsi(std::string_view ansi) {
+    return ToWide(CP_ACP, ansi);
+}
 
 std::string Narrow(std::wstring_view wide) {
     std::string utf8;
@@ -36,8 +40,7 @@ std::string Narrow(std::wstring_view wide) {
         WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
     if (length > 0) {
         utf8.resize(static_cast<size_t>(length));
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr,
-                            nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
     }
     return utf8;
 }

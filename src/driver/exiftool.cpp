@@ -93,7 +93,9 @@ std::string ProgramPath() {
     }
 }
 
-int StartExifTool() { return StartExifToolAt(ToolPathBeside(ProgramPath())); }
+int StartExifTool() {
+    return StartExifToolAt(ToolPathBeside(ProgramPath()));
+}
 
 int StartExifToolAt(const std::string& toolPath) {
     if (!ToolExists(toolPath)) {

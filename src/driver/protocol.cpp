@@ -24,8 +24,7 @@ bool ReportCollector::Append(std::string_view bytes) {
 
 bool ReportCollector::Complete() const {
     const size_t n = marker_.size();
-    if (collected_.size() < n ||
-        collected_.compare(collected_.size() - n, n, marker_) != 0) {
+    if (collected_.size() < n || collected_.compare(collected_.size() - n, n, marker_) != 0) {
         return false;
     }
     // The tool writes its marker on a line of its own; one inside a line

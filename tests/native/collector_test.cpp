@@ -113,10 +113,9 @@ TEST(ReportCollector, MarkerOnlyWithLfIsNotRecognised) {
 TEST(RequestLines, CharsetFirstThenPathsInOrderThenNumberedExecute) {
     const std::vector<std::string> lines =
         RequestLines({"C:\\b.jpg", "C:\\a dir", "C:\\b.jpg", "C:\\\xD0\xB6.png"}, 99);
-    const std::vector<std::string> expected = {"-charset\r\n",   "filename=utf8\r\n",
-                                               "C:\\b.jpg\r\n",  "C:\\a dir\r\n",
-                                               "C:\\b.jpg\r\n",  "C:\\\xD0\xB6.png\r\n",
-                                               "-execute99\r\n"};
+    const std::vector<std::string> expected = {
+        "-charset\r\n",  "filename=utf8\r\n",    "C:\\b.jpg\r\n", "C:\\a dir\r\n",
+        "C:\\b.jpg\r\n", "C:\\\xD0\xB6.png\r\n", "-execute99\r\n"};
     EXPECT_EQ(lines, expected);
 }
 
@@ -128,10 +127,9 @@ TEST(RequestLines, NoPathsStillExecutes) {
 
 TEST(RequestLines, PathThatWouldBreakTheLineProtocolIsLeftOut) {
     // A line break would make the tool read the rest as an option.
-    const std::vector<std::string> lines =
-        RequestLines({"C:\\x\n-delete", "C:\\ok", "C:\\y\r"}, 1);
-    const std::vector<std::string> expected = {"-charset\r\n", "filename=utf8\r\n",
-                                               "C:\\ok\r\n", "-execute1\r\n"};
+    const std::vector<std::string> lines = RequestLines({"C:\\x\n-delete", "C:\\ok", "C:\\y\r"}, 1);
+    const std::vector<std::string> expected = {"-charset\r\n", "filename=utf8\r\n", "C:\\ok\r\n",
+                                               "-execute1\r\n"};
     EXPECT_EQ(lines, expected);
 }
 

@@ -12,7 +12,8 @@ struct Reader {
     const std::vector<std::uint8_t>& bytes;
     size_t at = 0;
     std::uint16_t Word() {
-        const std::uint16_t value = static_cast<std::uint16_t>(bytes.at(at) | bytes.at(at + 1) << 8);
+        const std::uint16_t value =
+            static_cast<std::uint16_t>(bytes.at(at) | bytes.at(at + 1) << 8);
         at += 2;
         return value;
     }
@@ -58,8 +59,8 @@ TEST(MainDialogTemplate, StyleHasNoVisibleNoSizingNoMinMaxBox) {
     constexpr std::uint32_t kVisible = 0x10000000, kThickFrame = 0x00040000,
                             kMinimizeBox = 0x00020000, kMaximizeBox = 0x00010000,
                             kPopup = 0x80000000, kChild = 0x40000000;
-    EXPECT_EQ(kMainDialogStyle & (kVisible | kThickFrame | kMinimizeBox | kMaximizeBox |
-                                  kPopup | kChild),
+    EXPECT_EQ(kMainDialogStyle &
+                  (kVisible | kThickFrame | kMinimizeBox | kMaximizeBox | kPopup | kChild),
               0u);
 }
 

@@ -32,18 +32,20 @@ TEST(ErrorReport, SystemTextIsTakenUpToItsZeroAndNotTrimmed) {
 }
 
 TEST(Labels, AreExactlyTheNineWithTheirOwnCapitals) {
-    const std::string_view all[] = {
-        labels::kStdInCreatePipe,  labels::kStdInSetHandleInformation,
-        labels::kStdOutCreatePipe, labels::kStdOutSetHandleInformation,
-        labels::kStdErrCreatePipe, labels::kStdErrSetHandleInformation,
-        labels::kCreateProcess,    labels::kWriteFile,
-        labels::kReadFile};
-    const std::string_view expected[] = {
-        "E01 StdIn CreatePipe",  "E02 Stdin SetHandleInformation",
-        "E03 StdOutRd CreatePipe", "E04 StdOut SetHandleInformation",
-        "E05 StdErrRd CreatePipe", "E06 StdErr SetHandleInformation",
-        "E07 CreateProcess",       "E08 WriteFile",
-        "E09 ReadFile"};
+    const std::string_view all[] = {labels::kStdInCreatePipe,  labels::kStdInSetHandleInformation,
+                                    labels::kStdOutCreatePipe, labels::kStdOutSetHandleInformation,
+                                    labels::kStdErrCreatePipe, labels::kStdErrSetHandleInformation,
+                                    labels::kCreateProcess,    labels::kWriteFile,
+                                    labels::kReadFile};
+    const std::string_view expected[] = {"E01 StdIn CreatePipe",
+                                         "E02 Stdin SetHandleInformation",
+                                         "E03 StdOutRd CreatePipe",
+                                         "E04 StdOut SetHandleInformation",
+                                         "E05 StdErrRd CreatePipe",
+                                         "E06 StdErr SetHandleInformation",
+                                         "E07 CreateProcess",
+                                         "E08 WriteFile",
+                                         "E09 ReadFile"};
     for (size_t i = 0; i < 9; ++i) {
         EXPECT_EQ(all[i], expected[i]);
     }

@@ -9,7 +9,7 @@ namespace {
 TEST(Utf8, AcceptsAsciiAndWellFormedSequences) {
     EXPECT_TRUE(IsValidUtf8(""));
     EXPECT_TRUE(IsValidUtf8("plain ascii\r\n"));
-    EXPECT_TRUE(IsValidUtf8("r\xC3\xA9sum\xC3\xA9"));              // résumé
+    EXPECT_TRUE(IsValidUtf8("r\xC3\xA9sum\xC3\xA9"));                 // résumé
     EXPECT_TRUE(IsValidUtf8("\xD0\x96\xE6\x97\xA5\xF0\x9F\x98\x80")); // Ж 日 😀
     EXPECT_TRUE(IsValidUtf8("\xF4\x8F\xBF\xBF"));                     // U+10FFFF
     EXPECT_TRUE(IsValidUtf8("\xED\x9F\xBF"));                         // U+D7FF
@@ -22,9 +22,9 @@ TEST(Utf8, RefusesAnsiBytesAndMalformedSequences) {
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));     // surrogate
     EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
     EXPECT_FALSE(IsValidUtf8("\xF5\x80\x80\x80"));
-    EXPECT_FALSE(IsValidUtf8("\x80"));             // lone continuation
-    EXPECT_FALSE(IsValidUtf8("abc\xE6\x97"));      // cut short at the end
-    EXPECT_FALSE(IsValidUtf8("\xE6\x41\xA5"));     // bad continuation
+    EXPECT_FALSE(IsValidUtf8("\x80"));         // lone continuation
+    EXPECT_FALSE(IsValidUtf8("abc\xE6\x97"));  // cut short at the end
+    EXPECT_FALSE(IsValidUtf8("\xE6\x41\xA5")); // bad continuation
 }
 
 TEST(Utf8, UpToFirstZero) {
