@@ -68,6 +68,23 @@ void StopDrain() {
     session.StdErrRd.Release();
 }
 
+// CreateProcessW runs no program at a path of MAX_PATH or more, not even
+// with the \\?\ prefix; the short form of such a path still runs.
+std::wstring LaunchablePath(const std::wstring& path) {
+    if (path.size() < MAX_PATH) {
+        return path;
+    }
+    std::wstring shortPath(path.size() + 1, L'\0');
+    const DWORD length =
+        GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    if (length == 0 || length >= shortPath.size()) {
+        // No short form: let CreateProcessW report the long one.
+        return path;
+    }
+    shortPath.resize(length);
+    return shortPath;
+}
+
 std::uint64_t NextRequestNumber() {
     // Unpredictable, so that no file's metadata can carry the marker.
     static std::random_device source;
@@ -136,7 +153,7 @@ int StartExifToolAt(const std::string& toolPath) {
     startup.hStdOutput = session.StdOutWr.Get();
     startup.hStdError = session.StdErrWr.Get();
 
-    const std::wstring application = Widen(toolPath);
+    const std::wstring application = LaunchablePath(Widen(toolPath));
     std::wstring commandLine = Widen(ToolCommandLine(toolPath));
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
@@ -202,12 +219,13 @@ std::string ReadFromExifTool(std::string_view marker) {
 
 std::string ExchangeWithExifTool(const std::vector<std::string>& utf8Paths) {
     const std::uint64_t number = NextRequestNumber();
+    // The whole request in one write: each write wakes the tool, which costs
+    // milliseconds a line, and a tool that is gone gives one failure, not
+    // one box for every line.
+    std::string request;
     for (const std::string& line : RequestLines(utf8Paths, number)) {
-        // The tool takes its input in one piece or not at all: after one
-        // failed line the rest would fail too, each with its own box.
-        if (!WriteToExifTool(line)) {
-            break;
-        }
+        request += line;
     }
+    WriteToExifTool(request);
     return ReadFromExifTool(ReadyMarker(number));
 }

@@ -1,0 +1,262 @@
+// Speaks exiftool's stay-open protocol and answers with scripted reports.
+// A request's file names steer it: a name whose base starts with "fake-" is
+// a command, any other name gets a two-line report of its own.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kSplitPauseMs = 100;
+
+std::string Narrow(const wchar_t* wide) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) {
+        return std::string();
+    }
+    std::string text(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
+    text.resize(static_cast<size_t>(length - 1));
+    return text;
+}
+
+void WriteAll(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(bytes.size() < 65536 ? bytes.size() : 65536);
+        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            // Nobody is listening any more.
+            ExitProcess(4);
+        }
+        bytes.remove_prefix(written);
+    }
+}
+
+// The optional log that lets tests see which exe ran and every byte it got.
+class Log {
+  public:
+    Log() {
+        wchar_t folder[4096];
+        const DWORD length = GetEnvironmentVariableW(L"FAKE_EXIFTOOL_LOG", folder, 4096);
+        if (length == 0 || length >= 4096) {
+            return;
+        }
+        const std::wstring base(folder, length);
+        args_ = Open(base + L"\\args.txt");
+        input_ = Open(base + L"\\input.bin");
+    }
+    ~Log() {
+        if (args_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(args_);
+        }
+        if (input_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(input_);
+        }
+    }
+    Log(const Log&) = delete;
+    Log& operator=(const Log&) = delete;
+
+    void Arguments(const std::string& exe, const std::vector<std::string>& args) {
+        if (args_ == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        std::string text = "exe=" + exe + "\n";
+        for (const std::string& arg : args) {
+            text += "arg=" + arg + "\n";
+        }
+        WriteAll(args_, text);
+    }
+
+    void Input(std::string_view bytes) {
+        if (input_ != INVALID_HANDLE_VALUE) {
+            WriteAll(input_, bytes);
+        }
+    }
+
+  private:
+    static HANDLE Open(const std::wstring& path) {
+        return CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
+    HANDLE args_ = INVALID_HANDLE_VALUE;
+    HANDLE input_ = INVALID_HANDLE_VALUE;
+};
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool AllDigits(std::string_view text) {
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The number that ends a command name, as in "fake-big-1000.txt".
+size_t NumberAfter(std::string_view name, std::string_view prefix) {
+    return static_cast<size_t>(
+        std::strtoull(std::string(name.substr(prefix.size())).c_str(), nullptr, 10));
+}
+
+// Exactly `size` bytes of numbered lines, the last one ending in LF too.
+std::string BigReport(size_t size) {
+    std::string report;
+    report.reserve(size);
+    size_t line = 0;
+    while (report.size() < size) {
+        std::string text = "Line " + std::to_string(line++) + " : ";
+        text.resize(62, 'x');
+        text += "\r\n";
+        const size_t room = size - report.size();
+        if (room < text.size()) {
+            text.erase(0, text.size() - room);
+        }
+        report += text;
+    }
+    return report;
+}
+
+// One answer, written in pieces with a pause between them so that the
+// reader sees each piece's end as the end of a read.
+struct Answer {
+    std::vector<std::string> pieces{std::string()};
+    void Add(std::string_view text) { pieces.back() += text; }
+    void Break() { pieces.emplace_back(); }
+};
+
+class StandIn {
+  public:
+    StandIn() : out_(GetStdHandle(STD_OUTPUT_HANDLE)), err_(GetStdHandle(STD_ERROR_HANDLE)) {}
+
+    Log log;
+
+    // False once the tool should end.
+    bool Line(const std::string& line) {
+        if (previousWasStayOpen_ && line == "False" && !ignoreStop_) {
+            return false;
+        }
+        previousWasStayOpen_ = line == "-stay_open";
+        if (StartsWith(line, "-execute") && AllDigits(std::string_view(line).substr(8))) {
+            Execute(line.substr(8));
+            args_.clear();
+            return true;
+        }
+        args_.push_back(line);
+        return true;
+    }
+
+  private:
+    void Execute(const std::string& digits) {
+        Answer answer;
+        int splitAt = -1;
+        bool afterCharset = false;
+        for (const std::string& arg : args_) {
+            const bool isValue = afterCharset;
+            afterCharset = arg == "-charset";
+            if (isValue || StartsWith(arg, "-")) {
+                continue;
+            }
+            const size_t slash = arg.find_last_of("\\/");
+            const std::string base = slash == std::string::npos ? arg : arg.substr(slash + 1);
+            if (!StartsWith(base, "fake-")) {
+                answer.Add("======== " + arg + "\r\nFake Name : " + base + "\r\n");
+            } else if (StartsWith(base, "fake-big-")) {
+                answer.Add(BigReport(NumberAfter(base, "fake-big-")));
+            } else if (StartsWith(base, "fake-split-")) {
+                splitAt = static_cast<int>(NumberAfter(base, "fake-split-"));
+            } else if (StartsWith(base, "fake-stderr-")) {
+                WriteAll(err_, std::string(NumberAfter(base, "fake-stderr-"), 'e'));
+            } else if (StartsWith(base, "fake-die")) {
+                WriteAll(out_, "======== partial\r\nFake Name : par");
+                ExitProcess(3);
+            } else if (StartsWith(base, "fake-hang")) {
+                Sleep(INFINITE);
+            } else if (StartsWith(base, "fake-zero")) {
+                answer.Add(std::string_view("before\0after\r\n", 14));
+            } else if (StartsWith(base, "fake-inject")) {
+                // Each piece ends where a careless reader would stop.
+                answer.Add("{ready}\r\n");
+                answer.Break();
+                answer.Add("Comment : {ready" + digits + "}\r\n");
+                answer.Break();
+                answer.Add("After : done\r\n");
+            } else if (StartsWith(base, "fake-ignore-stop")) {
+                ignoreStop_ = true;
+            } else if (StartsWith(base, "fake-utf8")) {
+                answer.Add("Title : r\xC3\xA9sum\xC3\xA9 \xD0\x96\r\n");
+            } else if (StartsWith(base, "fake-ansi")) {
+                answer.Add("Title : r\xE9sum\xE9\r\n");
+            }
+        }
+        const std::string marker = "{ready" + digits + "}\r\n";
+        if (splitAt >= 0 && static_cast<size_t>(splitAt) < marker.size()) {
+            answer.Add(marker.substr(0, static_cast<size_t>(splitAt)));
+            answer.Break();
+            answer.Add(marker.substr(static_cast<size_t>(splitAt)));
+        } else {
+            answer.Add(marker);
+        }
+        for (size_t i = 0; i < answer.pieces.size(); ++i) {
+            if (i > 0) {
+                Sleep(kSplitPauseMs);
+            }
+            WriteAll(out_, answer.pieces[i]);
+        }
+    }
+
+    HANDLE out_;
+    HANDLE err_;
+    std::vector<std::string> args_;
+    bool previousWasStayOpen_ = false;
+    bool ignoreStop_ = false;
+};
+
+} // namespace
+
+int main() {
+    StandIn tool;
+
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; argv != nullptr && i < count; ++i) {
+        args.push_back(Narrow(argv[i]));
+    }
+    LocalFree(argv);
+    wchar_t self[32768];
+    const DWORD selfLength = GetModuleFileNameW(nullptr, self, 32768);
+    self[selfLength < 32768 ? selfLength : 0] = L'\0';
+    tool.log.Arguments(Narrow(self), args);
+
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    std::string pending;
+    char buffer[4096];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(in, buffer, sizeof buffer, &read, nullptr) || read == 0) {
+            tool.log.Input(pending);
+            return 0;
+        }
+        pending.append(buffer, read);
+        size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            std::string line = pending.substr(0, end);
+            tool.log.Input(std::string_view(pending).substr(0, end + 1));
+            pending.erase(0, end + 1);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            if (!tool.Line(line)) {
+                return 0;
+            }
+        }
+    }
+}
