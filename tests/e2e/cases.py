@@ -1,0 +1,266 @@
+#!/usr/bin/python3
+"""End-to-end cases: the real exe in a real (virtual) X display, files
+dropped on it by XDND. usage: cases.py GROUP"""
+
+import os
+import re
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import Checks, Program, make_image, touch, windows_path  # noqa: E402
+
+SCREENSHOT = os.path.join(harness.TEST_ROOT, "screenshot.png")
+
+
+def tag_lines(report):
+    """The report's lines as (tag, value), CR LF split."""
+    pairs = []
+    for line in report.split("\r\n"):
+        if " : " in line:
+            tag, value = line.split(" : ", 1)
+            pairs.append((tag.strip(), value))
+        elif line:
+            pairs.append((line, None))
+    return pairs
+
+
+def value_of(report, tag):
+    for name, value in tag_lines(report):
+        if name == tag:
+            return value
+    return None
+
+
+def real_tool_report(c):
+    """One file's report is exactly the tool's own; a second drop replaces it."""
+    p = Program("real-report").start()
+    try:
+        facts = p.window(60)
+        if not c.check(facts is not None, "the main window appears"):
+            return
+        image = make_image(os.path.join(p.files, "sample.jpg"))
+        x, y = p.box_centre()
+        rc, info = p.drop(x, y, [image])
+        c.check(rc == 0, "the box takes a dropped file", info)
+        text = p.text(60, "Megapixels")
+        if not c.check(text is not None, "the report of the file appears"):
+            return
+        c.check("{ready" not in text, "no ready marker in the box")
+        c.check(value_of(text, "File Name") == "sample.jpg", "the report names the file")
+        c.check(value_of(text, "Comment") == "metadrop sample", "the report holds the file's comment")
+        own = harness.tool_report(image)
+        # Reading the file again may move its access time; nothing else.
+        strip = lambda r: [t for t in tag_lines(r) if t[0] != "File Access Date/Time"]
+        c.check(strip(text) == strip(own), "the box holds exactly the tool's own report",
+                f"box {text!r}\ntool {own!r}")
+        c.check(text.endswith("\r\n") and "\n" not in text.replace("\r\n", ""),
+                "the report's lines end in CR LF")
+        p.screenshot(SCREENSHOT)
+        print(f"     screenshot: {SCREENSHOT}")
+
+        second = make_image(os.path.join(p.files, "second.png"), size="64x32", comment="two")
+        rc, info = p.drop(x, y, [second])
+        c.check(rc == 0, "a second drop is taken", info)
+        text = p.text(60, "second.png")
+        c.check(text is not None and value_of(text, "File Name") == "second.png"
+                and "sample.jpg" not in text and text.count("File Name") == 1,
+                "a second drop's report replaces the first", repr(text)[:300])
+        c.check(p.message_boxes() == [], "no message box came up")
+        p.close_and_time(c, lambda: p.post("sc_close"), "close after reports")
+    finally:
+        p.stop()
+
+
+def real_tool_names(c):
+    """Several files and a folder in one drop; a file with a Cyrillic name."""
+    p = Program("real-names").start()
+    try:
+        if not c.check(p.window(60) is not None, "the main window appears"):
+            return
+        x, y = p.box_centre()
+        first = make_image(os.path.join(p.files, "b-first.jpg"), size="16x16")
+        folder = os.path.join(p.files, "a folder")
+        os.makedirs(folder)
+        inner = [make_image(os.path.join(folder, n), size="8x8") for n in ("c1.jpg", "c2.jpg")]
+        last = make_image(os.path.join(p.files, "a-last.png"), size="24x24")
+        rc, info = p.drop(x, y, [first, folder, last])
+        c.check(rc == 0, "a drop of files and a folder is taken", info)
+        text = p.text(60, "image files read")
+        if c.check(text is not None, "one report for the whole drop"):
+            heads = [l[len("======== "):] for l in text.split("\r\n") if l.startswith("======== ")]
+            want = [windows_path(first).replace("\\", "/")]
+            want += [windows_path(folder).replace("\\", "/") + "/" + os.path.basename(f)
+                     for f in inner]
+            want += [windows_path(last).replace("\\", "/")]
+            c.check(heads == want, "each file reported once, in drop order, the folder's files in place",
+                    f"{heads} != {want}")
+            c.check(re.search(r"^ +1 directories scanned\r$", text, re.M) is not None
+                    and re.search(r"^ +4 image files read\r$", text, re.M) is not None,
+                    "the tool's own summary closes the report")
+            c.check("{ready" not in text, "no ready marker in the box")
+
+        cyrillic = make_image(os.path.join(p.files, "Фото отпуск.jpg"), size="40x30")
+        rc, info = p.drop(x, y, [cyrillic])
+        c.check(rc == 0, "a file with a Cyrillic name is taken", info)
+        text = p.text(60, "Megapixels")
+        c.check(text is not None and value_of(text, "File Name") == "Фото отпуск.jpg"
+                and value_of(text, "Image Size") == "40x30" and "Error" not in text,
+                "the Cyrillic-named file gets its real report, shown rightly", repr(text)[:400])
+        p.close_and_time(c, lambda: p.post("sc_close"), "close")
+    finally:
+        p.stop()
+
+
+def drop_targets(c):
+    """Only the box takes drops; the stand-in's texts reach the box whole."""
+    p = Program("drop-targets", tool="stand-in").start()
+    try:
+        facts = p.window(30)
+        if not c.check(facts is not None, "the main window appears"):
+            return
+        box = facts["box"]
+        c.check(int(box["exstyle"], 16) & 0x10 and not int(facts["window"]["exstyle"], 16) & 0x10,
+                "the box, not the window, accepts files")
+        cl, ct, cr, cb = facts["window"]["client"]
+        bl, bt, br, bb = box["rect"]
+        mx, my = (bl + br) // 2, (bt + bb) // 2
+        # The 5-unit margin is 9 px across and 8 px down at 7x13 base units.
+        c.check((bl - cl, bt - ct, cr - br, cb - bb) == (9, 8, 9, 8),
+                "the box sits 5 dialog units inside the window", str((bl - cl, bt - ct, cr - br, cb - bb)))
+
+        name = touch(os.path.join(p.files, "plain.txt"))
+        rc, info = p.drop(bl + 1, bt + 1, [name])
+        c.check(rc == 0, "a drop on the box's corner is taken", info)
+        want = f"======== {windows_path(name)}\r\nFake Name : plain.txt\r\n"
+        text = p.text(30, "plain.txt")
+        c.check(text == want, "the box holds exactly the tool's report", repr(text))
+
+        other = touch(os.path.join(p.files, "other.txt"))
+        margin_points = {"left": (cl + 4, my), "top": (mx, ct + 3), "right": (cr - 4, my),
+                         "bottom": (mx, cb - 3)}
+        for side, (x, y) in margin_points.items():
+            rc, info = p.drop(x, y, [other])
+            c.check(rc == 3, f"a drop on the {side} margin is refused", info)
+        c.check(p.quiet_text() == want, "refused drops leave the text as it was")
+
+        for command, check in [
+            ("fake-utf8", lambda t: t == "Title : résumé Ж\r\n"),
+            ("fake-big-200000", lambda t: len(t) == 200000 and t.startswith("Line 0 : x")
+             and t.endswith("x\r\n")),
+        ]:
+            rc, info = p.drop(mx, my, [touch(os.path.join(p.files, command))])
+            text = p.text(30, "Line 0" if "big" in command else "Title")
+            c.check(rc == 0 and text is not None and check(text),
+                    f"{command}: its report reaches the box whole",
+                    repr(text)[:200] + f" ({len(text or '')} chars)")
+        p.close_and_time(c, lambda: p.post("sc_close"), "close")
+    finally:
+        p.stop()
+
+
+def missing_tool(c):
+    """No exiftool.exe beside the program: two boxes in order, no window."""
+    p = Program("missing-tool", tool=None).start()
+    try:
+        expected = [("Error - Missing Executable", "Missing exiftool.exe"),
+                    ("Error starting exiftool", "Child process exiftool failed to initialize")]
+        for caption, text in expected:
+            boxes = p.message_boxes(30, 1)
+            got = [(b["caption"], b["text"]) for b in boxes]
+            c.check(got == [(caption, text)], f"the box \"{text}\" comes, alone", str(got))
+            rc, _ = harness.observe("window", 0)
+            c.check(rc != 0, f"no main window while \"{text}\" is up")
+            c.check(p.press_ok() is not None, f"OK closes \"{text}\"")
+        rc = p.wait_exit(30)
+        c.check(rc == 0, "the program then ends with exit code 0", f"exit code {rc}")
+    finally:
+        p.stop()
+
+
+def tool_dies(c):
+    """The tool ends mid-report: an E09 box, then {error} in the box; a drop
+    while the box is up is refused."""
+    p = Program("tool-dies", tool="stand-in").start()
+    try:
+        if not c.check(p.window(30) is not None, "the main window appears"):
+            return
+        x, y = p.box_centre()
+        rc, info = p.drop(x, y, [touch(os.path.join(p.files, "fake-die"))])
+        c.check(rc == 0, "the drop is taken", info)
+        boxes = p.message_boxes(30, 1)
+        c.check(len(boxes) == 1 and boxes[0]["caption"] == "Error"
+                and re.match(r"E09 ReadFile failed with error \d+\r\n", boxes[0]["text"]),
+                "an Error box tells of the failed read", str(boxes))
+        rc, info = p.drop(x, y, [touch(os.path.join(p.files, "while-box.txt"))])
+        c.check(p.press_ok() is not None, "OK closes the error box")
+        c.check(p.text(30, "{error}") == "{error}", "the box then says {error}")
+        time.sleep(1.5)
+        c.check(p.message_boxes() == [] and p.text() == "{error}",
+                "the drop made while the error box was up did nothing")
+        # The dead tool cannot take the stop lines; each failed write has its box.
+        p.post("sc_close")
+        gone_at = p.wait_gone()
+        c.check(gone_at is not None, "the window closes")
+        seen = p.dismiss_boxes()
+        print(f"     boxes on closing: {[b['text'].splitlines()[0] for b in seen]}")
+        c.check(all(b["caption"] == "Error" and b["text"].startswith("E08 WriteFile") for b in seen),
+                "closing tells only of the failed writes to the dead tool", str(seen))
+        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+    finally:
+        p.stop()
+
+
+def closing(c):
+    """Enter, Escape and a bare WM_CLOSE leave the window; Alt+F4 and
+    SC_CLOSE close it, and the program ends about 2 s later."""
+    p = Program("closing-keys", tool="stand-in").start()
+    try:
+        facts = p.window(30)
+        if not c.check(facts is not None, "the main window appears"):
+            return
+        c.check(facts["window"]["focus_in_box"], "the box has the focus")
+        p.type("Q")
+        c.check(p.text(10, "Q") == "Q", "keys reach the box")
+        p.keys("Return")
+        p.keys("Escape")
+        p.post("wm_close")
+        time.sleep(1.5)
+        rc, _ = harness.observe("window", 0)
+        c.check(rc == 0 and p.running(), "Enter, Escape and WM_CLOSE leave the window open")
+        c.check(p.message_boxes() == [], "no message box came up")
+        p.close_and_time(c, lambda: p.keys("alt+F4"), "Alt+F4")
+    finally:
+        p.stop()
+
+    p = Program("closing-command", tool="stand-in").start()
+    try:
+        if c.check(p.window(30) is not None, "the main window appears again"):
+            p.close_and_time(c, lambda: p.post("sc_close"), "SC_CLOSE")
+    finally:
+        p.stop()
+
+
+GROUPS = {
+    "real_tool_report": real_tool_report,
+    "real_tool_names": real_tool_names,
+    "drop_targets": drop_targets,
+    "missing_tool": missing_tool,
+    "tool_dies": tool_dies,
+    "closing": closing,
+}
+
+
+def main():
+    if len(sys.argv) != 2 or sys.argv[1] not in GROUPS:
+        sys.exit(f"usage: cases.py {'|'.join(GROUPS)}")
+    group = sys.argv[1]
+    os.makedirs(harness.TEST_ROOT, exist_ok=True)
+    c = Checks(group)
+    GROUPS[group](c)
+    return c.finish()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,322 @@
+"""Runs copies of metadrop.exe under the tests' Wine session and looks at them
+from outside: through observer.exe, the XDND drag source and the X display.
+
+Every wait here is bounded and generous; how long a thing took is only ever
+checked against loose did-not-hang bounds.
+"""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+WINE = "/usr/lib/wine/wine64"
+CAPTION = "Drag and drop file(s) or folder(s) to see any supported meta data"
+
+
+def env_path(name):
+    value = os.environ.get(name)
+    if not value:
+        sys.exit(f"{name} is not set: run through ctest")
+    return value
+
+
+PREFIX = env_path("METADROP_WINE_PREFIX")
+WIN_DIR = env_path("METADROP_WIN_DIR")
+TOOL_DIR = env_path("METADROP_TOOL_DIR")
+TEST_ROOT = env_path("METADROP_TEST_ROOT")
+OBSERVER = os.path.join(WIN_DIR, "tests", "windows", "observer", "observer.exe")
+STAND_IN = os.path.join(WIN_DIR, "tests", "windows", "stand_in", "fake_exiftool.exe")
+
+
+def session_env():
+    """What tests/wine/session-env sets up, for processes started from here."""
+    env = dict(os.environ)
+    env.update(
+        WINEPREFIX=PREFIX,
+        WINEDEBUG="-all",
+        WINEDLLOVERRIDES="mscoree,mshtml=",
+        LANG="C.UTF-8",
+    )
+    env.pop("LC_ALL", None)
+    display = os.path.join(PREFIX, ".session", "display")
+    if os.path.exists(display):
+        with open(display) as f:
+            env["DISPLAY"] = f.read().strip()
+    return env
+
+
+ENV = session_env()
+
+
+def windows_path(path):
+    """Wine maps the Unix root to drive Z:."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run_quiet(args, timeout):
+    """Runs a program with its output in files, never in a pipe: Wine's
+    services inherit the handles and would keep a pipe open.
+    Returns (exit code, stdout text)."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=out, stderr=err, env=ENV)
+        try:
+            rc = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            raise
+        out.seek(0)
+        return rc, out.read().decode("utf-8", "replace")
+
+
+def observe(*args, timeout=60):
+    """Runs observer.exe; returns (exit code, its JSON lines)."""
+    rc, text = run_quiet([WINE, OBSERVER] + [str(a) for a in args], timeout)
+    lines = [json.loads(l) for l in text.splitlines() if l.startswith("{")]
+    return rc, lines
+
+
+class Checks:
+    """Collects failed checks, so that every case of a group runs and reports."""
+
+    def __init__(self, group):
+        self.group = group
+        self.failures = []
+
+    def check(self, condition, what, detail=""):
+        status = "ok  " if condition else "FAIL"
+        print(f"{status} {what}" + (f": {detail}" if detail and not condition else ""))
+        sys.stdout.flush()
+        if not condition:
+            self.failures.append(what)
+        return condition
+
+    def finish(self):
+        if self.failures:
+            print(f"{self.group}: {len(self.failures)} check(s) failed")
+            return 1
+        print(f"{self.group}: all checks passed")
+        return 0
+
+
+class Program:
+    """One copy of metadrop.exe in its own folder, with the real tool, the
+    stand-in or no tool at all beside it."""
+
+    def __init__(self, name, tool="real"):
+        self.folder = os.path.join(TEST_ROOT, name)
+        shutil.rmtree(self.folder, ignore_errors=True)
+        os.makedirs(self.folder)
+        self.exe = os.path.join(self.folder, "metadrop.exe")
+        shutil.copy(os.path.join(WIN_DIR, "metadrop.exe"), self.exe)
+        if tool == "real":
+            shutil.copy(os.path.join(TOOL_DIR, "exiftool.exe"), self.folder)
+            # The tool's 35 MB of files, shared rather than copied.
+            os.symlink(
+                os.path.join(TOOL_DIR, "exiftool_files"),
+                os.path.join(self.folder, "exiftool_files"),
+            )
+        elif tool == "stand-in":
+            shutil.copy(STAND_IN, os.path.join(self.folder, "exiftool.exe"))
+        self.files = os.path.join(self.folder, "files")
+        os.makedirs(self.files)
+        self.proc = None
+        self.exited_at = None
+        self.facts = None
+
+    def start(self):
+        self.out = open(os.path.join(self.folder, "wine.out"), "wb")
+        self.err = open(os.path.join(self.folder, "wine.err"), "wb")
+        self.proc = subprocess.Popen(
+            [WINE, self.exe],
+            cwd=self.folder,
+            stdin=subprocess.DEVNULL,
+            stdout=self.out,
+            stderr=self.err,
+            env=ENV,
+        )
+        threading.Thread(target=self._watch, daemon=True).start()
+        return self
+
+    def _watch(self):
+        self.proc.wait()
+        self.exited_at = time.time()
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_exit(self, timeout=30):
+        """The exit code, or None if the process did not end in time."""
+        try:
+            rc = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+        # The watcher stamps the time; give it its moment.
+        for _ in range(100):
+            if self.exited_at is not None:
+                break
+            time.sleep(0.01)
+        return rc
+
+    def window(self, timeout=30):
+        """The main window's and the box's facts, or None if there is none."""
+        rc, lines = observe("window", timeout)
+        if rc != 0:
+            return None
+        self.facts = {"window": lines[0], "box": lines[1] if len(lines) > 1 else None}
+        return self.facts
+
+    def drop(self, x, y, paths, timeout=20):
+        """Drops the paths at a screen point; returns the drag source's exit
+        code (0 taken, 3 refused) and its account."""
+        rc, text = run_quiet(
+            ["/usr/bin/python3", os.path.join(HERE, "xdnd_drop.py"),
+             "--timeout", str(timeout), str(x), str(y)] + list(paths),
+            timeout + 10,
+        )
+        info = json.loads(text.strip().splitlines()[-1]) if text.strip() else {}
+        return rc, info
+
+    def box_centre(self):
+        left, top, right, bottom = self.facts["box"]["client"]
+        return (left + right) // 2, (top + bottom) // 2
+
+    def text(self, timeout=0, needle=None):
+        """The box's text; with a timeout, once it holds the needle (or once
+        it is not empty). None if the wait ran out."""
+        out = os.path.join(self.folder, "box-text.txt")
+        if os.path.exists(out):
+            os.remove(out)
+        args = ["text", windows_path(out), timeout]
+        if needle is not None:
+            args.append(needle)
+        rc, _ = observe(*args, timeout=timeout + 30)
+        if not os.path.exists(out):
+            return None
+        # Bytes, so that the box's CR LF line ends stay as they are.
+        with open(out, "rb") as f:
+            text = f.read().decode("utf-8")
+        return text if rc == 0 else None
+
+    def quiet_text(self, settle=1.5):
+        """The box's text after a pause in which a late change would show."""
+        time.sleep(settle)
+        return self.text()
+
+    def message_boxes(self, timeout=0, count=0):
+        rc, lines = observe("boxes", timeout, count, timeout=timeout + 30)
+        return [l for l in lines if "message_box" in l]
+
+    def press_ok(self, timeout=10):
+        rc, lines = observe("ok", timeout, timeout=timeout + 30)
+        return lines[0] if rc == 0 and lines else None
+
+    def post(self, what):
+        rc, _ = observe("post", what)
+        return rc == 0
+
+    def wait_gone(self, timeout=20):
+        """The Unix time at which the window was seen gone, or None."""
+        rc, lines = observe("gone", timeout, timeout=timeout + 30)
+        return lines[0]["gone_at"] if rc == 0 else None
+
+    def keys(self, *keys):
+        subprocess.run(["xdotool", "key", "--delay", "50"] + list(keys), env=ENV, check=True,
+                       stdout=subprocess.DEVNULL, timeout=20)
+
+    def type(self, text):
+        subprocess.run(["xdotool", "type", "--delay", "50", text], env=ENV, check=True,
+                       stdout=subprocess.DEVNULL, timeout=20)
+
+    def screenshot(self, path):
+        """The window's part of the screen as a PNG."""
+        left, top, right, bottom = self.facts["window"]["rect"]
+        crop = f"{right - left}x{bottom - top}+{left}+{top}"
+        subprocess.run(["import", "-display", ENV["DISPLAY"], "-window", "root", "-crop", crop,
+                        "+repage", path], env=ENV, check=True, timeout=60)
+        return path
+
+    def dismiss_boxes(self, timeout=30):
+        """Presses OK on every message box until the process ends; returns
+        the boxes seen, in order."""
+        seen = []
+        deadline = time.monotonic() + timeout
+        while self.running() and time.monotonic() < deadline:
+            pressed = self.press_ok(timeout=2)
+            if pressed is not None:
+                seen.append(pressed)
+        return seen
+
+    def close_and_time(self, checks, how, label):
+        """Closes the window by `how` (a callable), then checks the exit: code
+        0, and about 2 s from the window going to the process ending."""
+        gone_at = None
+        with tempfile.TemporaryFile() as out:
+            # Watching before the close, so the time it sees is the close's.
+            watcher = subprocess.Popen([WINE, OBSERVER, "gone", "30"], stdin=subprocess.DEVNULL,
+                                       stdout=out, stderr=subprocess.DEVNULL, env=ENV)
+            lines = []
+            deadline = time.monotonic() + 30
+            while watcher.poll() is None and time.monotonic() < deadline:
+                out.seek(0)
+                lines = out.read().decode().splitlines()
+                if lines:
+                    break
+                time.sleep(0.02)
+            how()
+            try:
+                watcher.wait(timeout=40)
+            except subprocess.TimeoutExpired:
+                watcher.kill()
+                watcher.wait()
+            out.seek(0)
+            for line in out.read().decode().splitlines():
+                if line.startswith("{") and "gone_at" in line:
+                    gone_at = json.loads(line)["gone_at"]
+        checks.check(gone_at is not None, f"{label}: the window goes")
+        rc = self.wait_exit(30)
+        checks.check(rc == 0, f"{label}: exit code 0", f"exit code {rc}")
+        if gone_at is not None and self.exited_at is not None:
+            delay = self.exited_at - gone_at
+            print(f"     {label}: process ended {delay:.2f} s after the window")
+            checks.check(1.5 <= delay <= 10, f"{label}: process ends about 2 s after the window",
+                         f"{delay:.2f} s")
+
+    def stop(self):
+        """Ends a copy that a failed case left running."""
+        if self.running():
+            self.proc.kill()
+            self.proc.wait()
+        for f in (getattr(self, "out", None), getattr(self, "err", None)):
+            if f is not None:
+                f.close()
+
+
+def make_image(path, size="320x200", comment="metadrop sample"):
+    # A setting: it must come before the image it is for.
+    subprocess.run(["convert", "-size", size, "-comment", comment, "gradient:steelblue-white",
+                    path], check=True, timeout=60)
+    return path
+
+
+def touch(path):
+    open(path, "wb").close()
+    return path
+
+
+def tool_report(path):
+    """The real tool's own report on one file, asked the way the program
+    asks (UTF-8 file names), read as the box would show it."""
+    out = os.path.join(TEST_ROOT, "tool-report.txt")
+    with open(out, "wb") as f:
+        subprocess.run([WINE, os.path.join(TOOL_DIR, "exiftool.exe"), "-charset",
+                        "filename=utf8", windows_path(path)], stdin=subprocess.DEVNULL,
+                       stdout=f, stderr=subprocess.DEVNULL, env=ENV, timeout=120)
+    with open(out, "rb") as f:
+        return f.read().decode("utf-8")

@@ -1,0 +1,347 @@
+// Looks at and drives a running metadrop from another process, for the
+// end-to-end tests. Prints one JSON object per line on stdout; exit code 0
+// when the asked-for thing was done or seen, 1 on a timeout, 2 on bad use.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"Drag and drop file(s) or folder(s) to see any supported meta data";
+constexpr int kBoxId = 121;
+constexpr int kMessageTextId = 0xFFFF;
+// Every cross-process call is bounded: the program's thread blocks while it
+// waits on the tool.
+constexpr UINT kSendTimeoutMs = 2000;
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) {
+        return std::string();
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), size,
+                        nullptr, nullptr);
+    return narrow;
+}
+
+std::string Json(const std::wstring& wide) {
+    std::string out = "\"";
+    for (const char c : Utf8(wide)) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Hex(unsigned long long value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "\"0x%llx\"", value);
+    return text;
+}
+
+std::string Rect(const RECT& r) {
+    char text[96];
+    std::snprintf(text, sizeof text, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom);
+    return text;
+}
+
+void Print(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// Seconds since 1970 on the same clock as the Unix side's time.time().
+double UnixNow() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const unsigned long long ticks =
+        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<double>(ticks - 116444736000000000ULL) / 1e7;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                               result != nullptr ? result : &ignored) != 0;
+}
+
+// WM_GETTEXT, as GetWindowText reads no other process's control.
+bool TextOf(HWND window, std::wstring* text) {
+    DWORD_PTR length = 0;
+    if (!SendBounded(window, WM_GETTEXTLENGTH, 0, 0, &length)) {
+        return false;
+    }
+    std::wstring buffer(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendBounded(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                     &copied)) {
+        return false;
+    }
+    buffer.resize(copied);
+    *text = buffer;
+    return true;
+}
+
+HWND MainWindow() {
+    HWND window = FindWindowW(L"#32770", kCaption);
+    return window != nullptr && IsWindowVisible(window) ? window : nullptr;
+}
+
+struct MessageBoxInfo {
+    HWND window;
+    std::wstring caption;
+    std::wstring text;
+};
+
+BOOL CALLBACK CollectBox(HWND window, LPARAM found) {
+    if (!IsWindowVisible(window) || ClassOf(window) != L"#32770") {
+        return TRUE;
+    }
+    MessageBoxInfo info{window, {}, {}};
+    if (!TextOf(window, &info.caption) || info.caption == kCaption) {
+        return TRUE;
+    }
+    HWND text = GetDlgItem(window, kMessageTextId);
+    if (text != nullptr) {
+        TextOf(text, &info.text);
+    }
+    reinterpret_cast<std::vector<MessageBoxInfo>*>(found)->push_back(info);
+    return TRUE;
+}
+
+std::vector<MessageBoxInfo> MessageBoxes() {
+    std::vector<MessageBoxInfo> found;
+    EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void PrintBoxes(const std::vector<MessageBoxInfo>& boxes) {
+    for (const MessageBoxInfo& box : boxes) {
+        Print("{\"message_box\":" + Hex(reinterpret_cast<UINT_PTR>(box.window)) +
+              ",\"caption\":" + Json(box.caption) + ",\"text\":" + Json(box.text) + "}");
+    }
+}
+
+std::string WindowFacts(HWND window) {
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    RECT client{};
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    return "\"rect\":" + Rect(outer) + ",\"client\":" + Rect(client) +
+           ",\"style\":" + Hex(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))) +
+           ",\"exstyle\":" + Hex(static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+}
+
+// Polls `seen` every 20 ms until it holds or `seconds` pass.
+template <typename Condition> bool WaitFor(double seconds, Condition seen) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    for (;;) {
+        if (seen()) {
+            return true;
+        }
+        if (GetTickCount64() >= end) {
+            return false;
+        }
+        Sleep(20);
+    }
+}
+
+int Timeout(const char* what) {
+    Print(std::string("{\"timeout\":\"") + what + "\"}");
+    return 1;
+}
+
+int ShowWindowFacts(double seconds) {
+    HWND window = nullptr;
+    if (!WaitFor(seconds, [&] { return (window = MainWindow()) != nullptr; })) {
+        return Timeout("window");
+    }
+    HWND box = GetDlgItem(window, kBoxId);
+    DWORD processId = 0;
+    const DWORD threadId = GetWindowThreadProcessId(window, &processId);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(threadId, &gui);
+    std::wstring caption;
+    TextOf(window, &caption);
+    Print("{\"window\":" + Hex(reinterpret_cast<UINT_PTR>(window)) +
+          ",\"caption\":" + Json(caption) + "," + WindowFacts(window) +
+          ",\"focus_in_box\":" + (box != nullptr && gui.hwndFocus == box ? "true" : "false") + "}");
+    if (box != nullptr) {
+        Print("{\"box\":" + Hex(reinterpret_cast<UINT_PTR>(box)) + "," + WindowFacts(box) + "}");
+    }
+    return 0;
+}
+
+bool WriteFileUtf8(const wchar_t* path, const std::string& bytes) {
+    FILE* file = _wfopen(path, L"wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+// text OUT [TIMEOUT [NEEDLE]]: the box's text, once it holds NEEDLE (or is
+// not empty when NEEDLE is absent and a timeout is given).
+int SaveText(const wchar_t* out, double seconds, const wchar_t* needle) {
+    std::wstring text;
+    const bool waiting = seconds > 0;
+    const bool seen = WaitFor(seconds, [&] {
+        HWND window = MainWindow();
+        HWND box = window != nullptr ? GetDlgItem(window, kBoxId) : nullptr;
+        if (box == nullptr || !TextOf(box, &text)) {
+            return false;
+        }
+        if (needle != nullptr) {
+            return text.find(needle) != std::wstring::npos;
+        }
+        return !waiting || !text.empty();
+    });
+    if (!seen) {
+        WriteFileUtf8(out, Utf8(text));
+        return Timeout("text");
+    }
+    if (!WriteFileUtf8(out, Utf8(text))) {
+        return 2;
+    }
+    Print("{\"text_length\":" + std::to_string(text.size()) + "}");
+    return 0;
+}
+
+int WaitBoxes(double seconds, size_t count) {
+    std::vector<MessageBoxInfo> boxes;
+    if (!WaitFor(seconds, [&] { return (boxes = MessageBoxes()).size() >= count; })) {
+        PrintBoxes(boxes);
+        return Timeout("message_box");
+    }
+    PrintBoxes(boxes);
+    return 0;
+}
+
+int PressOk(double seconds) {
+    std::vector<MessageBoxInfo> boxes;
+    if (!WaitFor(seconds, [&] { return !(boxes = MessageBoxes()).empty(); })) {
+        return Timeout("message_box");
+    }
+    HWND ok = GetDlgItem(boxes.front().window, IDOK);
+    if (ok == nullptr) {
+        return 2;
+    }
+    PrintBoxes({boxes.front()});
+    // Posted, as the click ends a modal loop that the send would wait on.
+    PostMessageW(ok, BM_CLICK, 0, 0);
+    const HWND pressed = boxes.front().window;
+    return WaitFor(seconds, [&] { return !IsWindow(pressed) || !IsWindowVisible(pressed); })
+               ? 0
+               : Timeout("message_box_gone");
+}
+
+// Says when it is watching, so that a caller can close the window after that
+// and learn when it went.
+int WaitGone(double seconds) {
+    if (MainWindow() != nullptr) {
+        Print("{\"watching\":true}");
+    }
+    if (!WaitFor(seconds, [] { return MainWindow() == nullptr; })) {
+        return Timeout("window_gone");
+    }
+    char line[64];
+    std::snprintf(line, sizeof line, "{\"gone_at\":%.3f}", UnixNow());
+    Print(line);
+    return 0;
+}
+
+// post WHAT: a message to the window, posted as the window's own loop gets
+// it. WHAT is sc_close, wm_close, or key:VK[:alt] for the box's keys.
+int Post(const std::wstring& what) {
+    HWND window = MainWindow();
+    if (window == nullptr) {
+        return Timeout("window");
+    }
+    if (what == L"sc_close") {
+        return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 2;
+    }
+    if (what == L"wm_close") {
+        return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 2;
+    }
+    if (what.rfind(L"key:", 0) == 0) {
+        const bool alt = what.size() > 4 && what.find(L":alt") != std::wstring::npos;
+        const UINT key = static_cast<UINT>(std::wcstoul(what.c_str() + 4, nullptr, 0));
+        HWND box = GetDlgItem(window, kBoxId);
+        const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+        const LPARAM altDown = alt ? (1 << 29) : 0;
+        const UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+        const UINT up = alt ? WM_SYSKEYUP : WM_KEYUP;
+        const bool sent = PostMessageW(box, down, key, 1 | scan | altDown) &&
+                          PostMessageW(box, up, key, 1 | scan | altDown | (3 << 30));
+        return sent ? 0 : 2;
+    }
+    return 2;
+}
+
+int Usage() {
+    std::fputs("usage: observer window [TIMEOUT] | text OUT [TIMEOUT [NEEDLE]] |\n"
+               "  boxes [TIMEOUT [COUNT]] | ok [TIMEOUT] | gone [TIMEOUT] |\n"
+               "  post sc_close|wm_close|key:VK[:alt]\n",
+               stderr);
+    return 2;
+}
+
+} // namespace
+
+int main() {
+    // The wide command line, as main's narrow one loses what the code page
+    // cannot hold.
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr || argc < 2) {
+        return Usage();
+    }
+    const std::wstring command = argv[1];
+    auto number = [&](int index, double fallback) {
+        return argc > index ? std::wcstod(argv[index], nullptr) : fallback;
+    };
+    if (command == L"window") {
+        return ShowWindowFacts(number(2, 0));
+    }
+    if (command == L"text" && argc >= 3) {
+        return SaveText(argv[2], number(3, 0), argc > 4 ? argv[4] : nullptr);
+    }
+    if (command == L"boxes") {
+        return WaitBoxes(number(2, 0), static_cast<size_t>(number(3, 0)));
+    }
+    if (command == L"ok") {
+        return PressOk(number(2, 5));
+    }
+    if (command == L"gone") {
+        return WaitGone(number(2, 0));
+    }
+    if (command == L"post" && argc >= 3) {
+        return Post(argv[2]);
+    }
+    return Usage();
+}
