@@ -1,5 +1,7 @@
 #include "ui/drop_handler.h"
 
+#include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -28,13 +30,6 @@ std::vector<std::string> DroppedPaths(HDROP drop) {
     return paths;
 }
 
-// The tool writes UTF-8; anything else is taken as the ANSI code page. The
-// box shows what a zero-terminated text would.
-std::wstring BoxTextFor(std::string_view report) {
-    const std::string_view shown = UpToFirstZero(report);
-    return IsValidUtf8(shown) ? Widen(shown) : WidenFromAnsi(shown);
-}
-
 void OnDropFiles(HWND box, HDROP dropHandle) {
     UniqueDrop drop(dropHandle);
     if (exchangeInProgress) {
@@ -43,12 +38,34 @@ void OnDropFiles(HWND box, HDROP dropHandle) {
         return;
     }
     exchangeInProgress = true;
-    const std::string report = ExchangeWithExifTool(DroppedPaths(drop.Get()));
-    SetWindowTextW(box, BoxTextFor(report).c_str());
+    ShowReport(box, ExchangeWithExifTool(DroppedPaths(drop.Get())));
     exchangeInProgress = false;
 }
 
 } // namespace
+
+void ShowReport(HWND box, std::string report) {
+    // The tool writes UTF-8; anything else is taken as the ANSI code page.
+    const std::string_view shown = UpToFirstZero(report);
+    const UINT codePage = IsValidUtf8(shown) ? CP_UTF8 : CP_ACP;
+    const int size = static_cast<int>(std::min<size_t>(shown.size(), INT_MAX));
+    const int length = MultiByteToWideChar(codePage, 0, shown.data(), size, nullptr, 0);
+    // The box gets the text in a buffer of its own that we fill, so a large
+    // report is held once as UTF-16 and not copied again into the box.
+    UniqueLocalMemory<void> text(LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT,
+                                            (static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
+    if (!text) {
+        SetWindowTextW(box, L"");
+        return;
+    }
+    MultiByteToWideChar(codePage, 0, shown.data(), size,
+                        static_cast<wchar_t*>(LocalLock(text.Get())), length);
+    LocalUnlock(text.Get());
+    report = std::string();
+    UniqueLocalMemory<void> previous(
+        reinterpret_cast<HLOCAL>(SendMessageW(box, EM_GETHANDLE, 0, 0)));
+    SendMessageW(box, EM_SETHANDLE, reinterpret_cast<WPARAM>(text.Release()), 0);
+}
 
 INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM, LPARAM) {
     if (message == WM_INITDIALOG) {

@@ -3,9 +3,15 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Called for the main window's messages; at WM_INITDIALOG it puts
 // ResultBoxProc in front of the text box. Handles nothing itself: always 0.
 INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Replaces the box's whole text with a report: UTF-8 when it is valid UTF-8,
+// else the ANSI code page; shown up to its first zero byte.
+void ShowReport(HWND box, std::string report);
 
 // The text box's window procedure while the program runs.
 LRESULT CALLBACK ResultBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
