@@ -3,7 +3,9 @@
 // when the asked-for thing was done or seen, 1 on a timeout, 2 on bad use.
 #include <windows.h>
 #include <shellapi.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -303,10 +305,109 @@ int Post(const std::wstring& what) {
     return 2;
 }
 
+// The system's handle table, as GetProcessHandleCount gives 0 under Wine.
+struct HandleEntry {
+    ULONG ownerPid;
+    BYTE objectType;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+
+long long HandlesOf(DWORD processId) {
+    using Query = LONG(WINAPI*)(int, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) {
+        return -1;
+    }
+    constexpr int kSystemHandleInformation = 16;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<unsigned char> buffer(1 << 16);
+    for (;;) {
+        ULONG needed = 0;
+        const LONG status = query(kSystemHandleInformation, buffer.data(),
+                                  static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kInfoLengthMismatch) {
+            buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+            continue;
+        }
+        if (status != 0) {
+            return -1;
+        }
+        break;
+    }
+    const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+    const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+    long long mine = 0;
+    for (ULONG i = 0; i < count; ++i) {
+        mine += entries[i].ownerPid == processId ? 1 : 0;
+    }
+    return mine;
+}
+
+// process: the program's pid, handle count and memory, read from outside so
+// that a leak shows without the program's help.
+int ShowProcess() {
+    HWND window = MainWindow();
+    if (window == nullptr) {
+        return Timeout("window");
+    }
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (process == nullptr) {
+        return 2;
+    }
+    DWORD handles = 0;
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    const bool ok = GetProcessHandleCount(process, &handles) &&
+                    GetProcessMemoryInfo(process, &memory, sizeof memory);
+    CloseHandle(process);
+    if (!ok) {
+        return 2;
+    }
+    Print("{\"pid\":" + std::to_string(processId) + ",\"handles\":" + std::to_string(handles) +
+          ",\"table_handles\":" + std::to_string(HandlesOf(processId)) +
+          ",\"working_set\":" + std::to_string(memory.WorkingSetSize) +
+          ",\"pagefile\":" + std::to_string(memory.PagefileUsage) + "}");
+    return 0;
+}
+
+// lines: where the box draws the first character of its first two lines,
+// which gives the line height its font has.
+int ShowLines() {
+    HWND window = MainWindow();
+    HWND box = window != nullptr ? GetDlgItem(window, kBoxId) : nullptr;
+    if (box == nullptr) {
+        return Timeout("window");
+    }
+    DWORD_PTR count = 0;
+    DWORD_PTR second = 0;
+    DWORD_PTR at0 = 0;
+    DWORD_PTR at1 = 0;
+    if (!SendBounded(box, EM_GETLINECOUNT, 0, 0, &count) ||
+        !SendBounded(box, EM_LINEINDEX, 1, 0, &second) ||
+        !SendBounded(box, EM_POSFROMCHAR, 0, 0, &at0) ||
+        !SendBounded(box, EM_POSFROMCHAR, second, 0, &at1)) {
+        return 2;
+    }
+    auto point = [](DWORD_PTR packed) {
+        return "[" + std::to_string(static_cast<short>(LOWORD(packed))) + "," +
+               std::to_string(static_cast<short>(HIWORD(packed))) + "]";
+    };
+    Print("{\"line_count\":" + std::to_string(count) + ",\"line1_index\":" +
+          std::to_string(static_cast<long long>(static_cast<LONG_PTR>(second))) +
+          ",\"line0\":" + point(at0) + ",\"line1\":" + point(at1) + "}");
+    return 0;
+}
+
 int Usage() {
     std::fputs("usage: observer window [TIMEOUT] | text OUT [TIMEOUT [NEEDLE]] |\n"
                "  boxes [TIMEOUT [COUNT]] | ok [TIMEOUT] | gone [TIMEOUT] |\n"
-               "  post sc_close|wm_close|key:VK[:alt]\n",
+               "  post sc_close|wm_close|key:VK[:alt] | process | lines\n",
                stderr);
     return 2;
 }
@@ -342,6 +443,12 @@ int main() {
     }
     if (command == L"post" && argc >= 3) {
         return Post(argv[2]);
+    }
+    if (command == L"process") {
+        return ShowProcess();
+    }
+    if (command == L"lines") {
+        return ShowLines();
     }
     return Usage();
 }

@@ -1,0 +1,463 @@
+#!/usr/bin/python3
+"""End-to-end endurance and fault cases: many drops, big drops, hard paths,
+a failing tool and a higher DPI, through the real window.
+usage: endurance.py GROUP [COUNT]"""
+
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import time
+import zlib
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import Checks, Program, touch, windows_path  # noqa: E402
+
+
+def write_png(path, comment="", width=1, height=1):
+    """A small valid PNG with a tEXt comment, written directly: fast, and any
+    file name the file system takes."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    rows = b"".join(b"\0" + b"\x80\x40\x20" * width for _ in range(height))
+    data = (b"\x89PNG\r\n\x1a\n"
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + (chunk(b"tEXt", b"Comment\0" + comment.encode("latin-1")) if comment else b"")
+            + chunk(b"IDAT", zlib.compress(rows))
+            + chunk(b"IEND", b""))
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+def tool_name(path):
+    """The path as the tool writes it in its "======== " header."""
+    return windows_path(path).replace("\\", "/")
+
+
+def headers(report):
+    return [l[len("======== "):] for l in report.split("\r\n") if l.startswith("======== ")]
+
+
+def value_of(report, tag):
+    for line in report.split("\r\n"):
+        if " : " in line:
+            name, value = line.split(" : ", 1)
+            if name.strip() == tag:
+                return value
+    return None
+
+
+def started(c, p, timeout=60):
+    facts = p.window(timeout)
+    return c.check(facts is not None, f"{p.folder}: the main window appears")
+
+
+def process_facts():
+    rc, lines = harness.observe("process")
+    return lines[0] if rc == 0 and lines else None
+
+
+def soak(c, count):
+    """Many drops in a row: each report is its own file's, and handles and
+    memory do not grow with the drops."""
+    p = Program("soak").start()
+    try:
+        if not started(c, p):
+            return
+        x, y = p.box_centre()
+        names = [write_png(os.path.join(p.files, f"soak-{i:05d}.png"), comment=f"n{i}",
+                           width=1 + i % 7, height=1 + i % 5) for i in range(count)]
+        wrong = []
+        at_ten = None
+        begun = time.monotonic()
+        for i, name in enumerate(names):
+            base = os.path.basename(name)
+            rc, info = p.drop(x, y, [name])
+            text = p.text(60, base)
+            if (rc != 0 or text is None or headers(text) != []
+                    or value_of(text, "File Name") != base
+                    or value_of(text, "Directory") != tool_name(p.files)
+                    or value_of(text, "Comment") != f"n{i}"):
+                wrong.append((i, rc, (text or "")[:200]))
+                if len(wrong) > 3:
+                    break
+            if i == 9:
+                time.sleep(0.5)
+                at_ten = process_facts()
+        c.check(not wrong, f"each of {count} drops shows its own file's report", str(wrong))
+        print(f"     {count} drops in {time.monotonic() - begun:.1f} s")
+        time.sleep(0.5)
+        at_end = process_facts()
+        print(f"     after 10: {at_ten}\n     after {count}: {at_end}")
+        if c.check(at_ten is not None and at_end is not None, "the process can be read from outside"):
+            c.check(at_ten["table_handles"] > 0 and at_end["table_handles"] <= at_ten["table_handles"] + 5,
+                    "no handles leak over the drops",
+                    f"{at_ten['table_handles']} -> {at_end['table_handles']}")
+            if at_ten["handles"] > 0:
+                c.check(at_end["handles"] <= at_ten["handles"] + 5, "the handle count stays put",
+                        f"{at_ten['handles']} -> {at_end['handles']}")
+            c.check(at_end["working_set"] <= at_ten["working_set"] + 8 * 2**20,
+                    "the working set stays put",
+                    f"{at_ten['working_set']} -> {at_end['working_set']}")
+        c.check(p.message_boxes() == [], "no message box came up")
+        p.post("sc_close")
+        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+    finally:
+        p.stop()
+
+
+def many_files(c, count=1000):
+    """One drop of many files: one report, each file once, in drop order."""
+    p = Program("many-files").start()
+    try:
+        if not started(c, p):
+            return
+        x, y = p.box_centre()
+        # Dropped in an order that is not the names' sorted one.
+        names = [write_png(os.path.join(p.files, f"m{(i * 7919) % count:04d}.png"))
+                 for i in range(count)]
+        rc, info = p.drop(x, y, names, timeout=60)
+        c.check(rc == 0, f"a drop of {count} files is taken", info)
+        text = p.text(180, f"{count} image files read")
+        if c.check(text is not None, "one report for the whole drop"):
+            got = headers(text)
+            want = [tool_name(n) for n in names]
+            first_bad = next((i for i, (g, w) in enumerate(zip(got, want)) if g != w), None)
+            c.check(got == want, f"each of the {count} files is reported once, in drop order",
+                    f"{len(got)} headers, first difference at {first_bad}")
+            c.check("{ready" not in text, "no ready marker in the box")
+        c.check(p.message_boxes() == [], "no message box came up")
+        p.post("sc_close")
+        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+    finally:
+        p.stop()
+
+
+def hard_paths(c):
+    """Awkward paths, one drop each: each gets a report of its own."""
+    p = Program("hard-paths").start()
+    try:
+        if not started(c, p):
+            return
+        x, y = p.box_centre()
+        f = p.files
+        for d in (" leading space", "#hash dir", "dir drop"):
+            os.makedirs(os.path.join(f, d))
+        deep = os.path.join(f, "long", *(["d" * 60] * 4))
+        os.makedirs(deep)
+        cases = [
+            ("spaces", write_png(os.path.join(f, "with some spaces.png")), "with some spaces.png"),
+            ("leading-space folder", write_png(os.path.join(f, " leading space", "inlead.png")),
+             "inlead.png"),
+            ("'#' folder", write_png(os.path.join(f, "#hash dir", "inhash.png")), "inhash.png"),
+            ("'-' file", write_png(os.path.join(f, "-dash-first.png")), "-dash-first.png"),
+            ("Cyrillic", write_png(os.path.join(f, "Фото кириллица.png")), "Фото кириллица.png"),
+            ("CJK", write_png(os.path.join(f, "写真テスト.png")), "写真テスト.png"),
+            ("path over 260", write_png(os.path.join(deep, "deep-file.png")), "deep-file.png"),
+            ("folder", os.path.join(f, "dir drop"), "dir-inner-b.png"),
+            ("vanished", os.path.join(f, "vanish-me.png"), "vanish-me.png"),
+        ]
+        write_png(os.path.join(f, "dir drop", "dir-inner-a.png"))
+        write_png(os.path.join(f, "dir drop", "dir-inner-b.png"))
+        write_png(cases[-1][1])
+        print(f"     long path: {len(windows_path(cases[6][1]))} characters")
+        previous = None
+        for label, path, needle in cases:
+            if label == "vanished":
+                os.remove(path)
+            begun = time.monotonic()
+            rc, info = p.drop(x, y, [path])
+            if label == "vanished":
+                # The tool tells of a missing file on stderr only, so the
+                # report may be empty: wait for the previous one to go.
+                text = None
+                while time.monotonic() - begun < 60:
+                    shown = p.text()
+                    if shown is not None and previous not in shown:
+                        text = shown
+                        break
+                    time.sleep(0.2)
+                print(f"     vanished: the box shows {text!r}"[:300])
+            else:
+                text = p.text(60, needle)
+            took = time.monotonic() - begun
+            ok = c.check(rc == 0 and text is not None, f"{label}: a report of its own comes",
+                         f"rc {rc} {info} after {took:.1f} s, box {p.text()!r}"[:600])
+            if ok:
+                c.check(previous is None or previous not in text,
+                        f"{label}: not the previous drop's report", text[:400])
+                if label == "folder":
+                    c.check(headers(text) == [tool_name(os.path.join(path, n))
+                                              for n in ("dir-inner-a.png", "dir-inner-b.png")],
+                            "folder: both its files are reported", text[:400])
+                elif label == "vanished":
+                    c.check(text == "" or "not found" in text,
+                            "vanished: no report, or the tool's not-found", text[:400])
+                else:
+                    # One file's report has no "======== " header line.
+                    directory = tool_name(os.path.dirname(path))
+                    c.check(headers(text) == [] and value_of(text, "File Name") == needle
+                            and value_of(text, "Directory") == directory,
+                            f"{label}: the file's own report", text[:400])
+            previous = needle
+        after = write_png(os.path.join(f, "after-vanished.png"))
+        rc, info = p.drop(x, y, [after])
+        text = p.text(60, "after-vanished.png")
+        c.check(rc == 0 and text is not None and value_of(text, "File Name") == "after-vanished.png",
+                "the next drop after the vanished file gets its report", repr(text)[:300])
+        c.check(p.message_boxes() == [], "no message box came up")
+        p.post("sc_close")
+        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+    finally:
+        p.stop()
+
+
+def tool_processes(folder):
+    """Linux pids of the exiftool.exe run from this program copy's folder."""
+    wanted = [windows_path(folder).lower(), folder.lower()]
+    pids = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as fh:
+                cmd = fh.read().replace(b"\0", b" ").decode("utf-8", "replace").lower()
+        except OSError:
+            continue
+        if "exiftool.exe" in cmd and any(w in cmd for w in wanted):
+            pids.append(int(pid))
+    return pids
+
+
+def stand_in_faults(c):
+    """A noisy, odd or dying tool: the window answers each, and says so."""
+    p = Program("faults", tool="stand-in").start()
+    try:
+        if not started(c, p, 30):
+            return
+        x, y = p.box_centre()
+
+        def plain(name):
+            path = touch(os.path.join(p.files, name))
+            return path, f"======== {windows_path(path)}\r\nFake Name : {name}\r\n"
+
+        path, want = plain("after-stderr.txt")
+        rc, info = p.drop(x, y, [touch(os.path.join(p.files, "fake-stderr-2000000")), path])
+        text = p.text(120, "after-stderr.txt")
+        c.check(rc == 0 and text == want, "2 MB on stderr: the report still comes", repr(text)[:200])
+
+        rc, info = p.drop(x, y, [touch(os.path.join(p.files, "fake-zero"))])
+        c.check(p.text(30, "before") == "before", "a NUL in the report: the box shows what precedes it")
+
+        # The marker is "{ready" + up to 18 digits + "}\r\n": at most 27 bytes.
+        wrong = []
+        for k in range(1, 27):
+            path, want = plain(f"split-{k:02d}.txt")
+            rc, info = p.drop(x, y, [path, touch(os.path.join(p.files, f"fake-split-{k}"))])
+            text = p.text(30, f"split-{k:02d}.txt")
+            if rc != 0 or text != want:
+                wrong.append((k, rc, text))
+        c.check(not wrong, "the marker split at each offset: each report whole and alone", str(wrong))
+        c.check(p.message_boxes() == [], "no message box came up so far")
+
+        pids = tool_processes(p.folder)
+        if not c.check(len(pids) >= 1, "the tool's process is found", str(pids)):
+            return
+        for pid in pids:
+            os.kill(pid, 9)
+        deadline = time.monotonic() + 20
+        while tool_processes(p.folder) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        time.sleep(1)
+        rc, info = p.drop(x, y, [touch(os.path.join(p.files, "after-kill.txt"))])
+        c.check(rc == 0, "a drop after the tool is killed is taken", info)
+        seen = []
+        for want in ("E08 WriteFile", "E09 ReadFile"):
+            boxes = p.message_boxes(30, 1)
+            seen.append([(b["caption"], b["text"]) for b in boxes])
+            c.check(len(boxes) == 1 and boxes[0]["caption"] == "Error"
+                    and boxes[0]["text"].startswith(want),
+                    f"killed tool: the {want} box comes", str(boxes))
+            c.check(p.press_ok() is not None, f"killed tool: OK closes the {want} box")
+        c.check(p.text(30, "{error}") == "{error}", "killed tool: the box then says {error}")
+        p.post("sc_close")
+        c.check(p.wait_gone() is not None, "killed tool: the window closes")
+        closing = p.dismiss_boxes()
+        print(f"     boxes on closing: {[b['text'].splitlines()[0] for b in closing]}")
+        c.check(1 <= len(closing) <= 2 and all(b["caption"] == "Error"
+                                                and b["text"].startswith("E08 WriteFile")
+                                                for b in closing),
+                "killed tool: closing shows only E08 WriteFile boxes, at most two", str(closing))
+        c.check(p.wait_exit(30) == 0, "killed tool: the program ends with exit code 0")
+    finally:
+        p.stop()
+
+
+def ready_alignment(c):
+    """Metadata holding ready markers, moved across the tool's 8192-byte
+    writes: each report is whole and its own."""
+    p = Program("ready-align").start()
+    try:
+        if not started(c, p):
+            return
+        x, y = p.box_centre()
+        inject = "{ready}{ready1}{ready123456789}"
+        # Where the comment's value starts in the tool's output.
+        probe = write_png(os.path.join(p.files, "probe-00.png"), comment="P")
+        rc, info = p.drop(x, y, [probe])
+        text = p.text(60, "probe-00.png")
+        if not c.check(text is not None, "the probe's report comes"):
+            return
+        raw = text.encode("utf-8")
+        start = raw.index(b"\r\nComment") + 2
+        start = raw.index(b": P", start) + 2
+        wrong = []
+        files = []
+        offsets = []
+        for i, shift in enumerate(range(-16, 17)):
+            # Names of the probe's length keep the output before the comment the same size.
+            name = os.path.join(p.files, f"ready-{i:02d}.png")
+            pad = 8192 - start + shift
+            comment = "A" * pad + inject + "Z" * 40
+            files.append((name, comment))
+            write_png(name, comment=comment)
+        for name, comment in files:
+            base = os.path.basename(name)
+            rc, info = p.drop(x, y, [name])
+            text = p.text(60, base)
+            if text is not None and inject in text:
+                offsets.append(text.encode("utf-8").index(inject.encode()))
+            others = [os.path.basename(n) for n, _ in files if n != name and os.path.basename(n) in (text or "")]
+            if (rc != 0 or text is None or headers(text) != [] or value_of(text, "File Name") != base
+                    or value_of(text, "Comment") != comment or others
+                    or not re.search(r"\r\nImage Size +: 1x1\r\nMegapixels +: [0-9.]+\r\n$", text)):
+                wrong.append((base, rc, others, (text or "")[-200:]))
+        print(f"     markers at output bytes {offsets[0]}..{offsets[-1]}" if offsets else "")
+        c.check(not wrong, f"{len(files)} reports with markers around byte 8192: each whole and its own",
+                str(wrong[:3]))
+        c.check(p.message_boxes() == [], "no message box came up")
+        p.post("sc_close")
+        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+    finally:
+        p.stop()
+
+
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+
+
+def reg(*args):
+    return harness.run_quiet([harness.WINE, "reg"] + list(args), 60)
+
+
+def logpixels():
+    rc, out = reg("query", DESKTOP_KEY, "/v", "LogPixels")
+    m = re.search(r"LogPixels\s+REG_DWORD\s+0x([0-9a-fA-F]+)", out)
+    return int(m.group(1), 16) if rc == 0 and m else None
+
+
+def restore_logpixels(value):
+    if value is None:
+        reg("delete", DESKTOP_KEY, "/v", "LogPixels", "/f")
+    else:
+        reg("add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(value), "/f")
+
+
+def dpi_measure(c, label):
+    """The window's layout and the box's line height under the current DPI."""
+    p = Program(f"dpi-{label}", tool="stand-in").start()
+    try:
+        facts = p.window(30)
+        if not c.check(facts is not None, f"{label}: the main window appears"):
+            return None
+        name = touch(os.path.join(p.files, "two-lines.txt"))
+        x, y = p.box_centre()
+        rc, info = p.drop(x, y, [name])
+        c.check(p.text(30, "Fake Name") is not None, f"{label}: the two-line report comes")
+        rc, lines = harness.observe("lines")
+        cl, ct, cr, cb = facts["window"]["client"]
+        bl, bt, br, bb = facts["box"]["rect"]
+        result = {"client": (cr - cl, cb - ct), "margins": (bl - cl, bt - ct, cr - br, cb - bb),
+                  "line": lines[0] if rc == 0 and lines else None}
+        print(f"     {label}: {result}")
+        p.post("sc_close")
+        c.check(p.wait_exit(30) == 0, f"{label}: the program ends with exit code 0")
+        return result
+    finally:
+        p.stop()
+
+
+def dpi(c):
+    """At 120 DPI the window is still 800x600 dialog units with the box 5
+    units in, and the box's font is taller than at 96."""
+    # Kept on disk too, so that a run killed before its finally is undone
+    # by the next one.
+    saved = os.path.join(harness.TEST_ROOT, "dpi-logpixels-before.txt")
+    if os.path.exists(saved):
+        with open(saved) as fh:
+            kept = fh.read().strip()
+        restore_logpixels(None if kept == "none" else int(kept))
+        os.remove(saved)
+    original = logpixels()
+    print(f"     LogPixels was {original}")
+    with open(saved, "w") as fh:
+        fh.write("none" if original is None else str(original))
+    try:
+        reg("add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f")
+        low = dpi_measure(c, "96")
+        reg("add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "120", "/f")
+        c.check(logpixels() == 120, "LogPixels is set to 120")
+        high = dpi_measure(c, "120")
+    finally:
+        restore_logpixels(original)
+        if c.check(logpixels() == original, "LogPixels is restored"):
+            os.remove(saved)
+    if low is None or high is None or low["line"] is None or high["line"] is None:
+        c.check(False, "both DPI runs measured")
+        return
+    c.check(low["client"] == (1400, 975) and low["margins"] == (9, 8, 9, 8),
+            "96 DPI: 800x600 units at 7x13 base units, 5-unit margins", str(low))
+    w, h = high["client"]
+    if not c.check(high["client"] != low["client"], "Wine honours LogPixels: the window scales",
+                   str(high)):
+        return
+    # Base units back from the client size; the margins must match them.
+    bx, by = w * 4 / 800, h * 8 / 600
+    c.check(w % 200 == 0 and h % 75 == 0 and bx > 7 and by > 13,
+            "120 DPI: the client is 800x600 units of larger base units", f"{w}x{h}")
+    mx, my = round(5 * bx / 4), round(5 * by / 8)
+    c.check(high["margins"] == (mx, my, mx, my), "120 DPI: the box keeps its 5-unit margin",
+            f"{high['margins']} for base units {bx}x{by}")
+    low_h = low["line"]["line1"][1] - low["line"]["line0"][1]
+    high_h = high["line"]["line1"][1] - high["line"]["line0"][1]
+    print(f"     line height: {low_h} px at 96, {high_h} px at 120")
+    # lfHeight -11 and -13 are 11 and 13 px of character height, plus leading.
+    c.check(low_h >= 11 and high_h > low_h and high_h - low_h in (1, 2, 3),
+            "the box's font is taller at 120 DPI, as -13 against -11", f"{low_h} -> {high_h}")
+
+
+GROUPS = {
+    "soak": lambda c: soak(c, int(sys.argv[2]) if len(sys.argv) > 2 else 300),
+    "many_files": many_files,
+    "hard_paths": hard_paths,
+    "stand_in_faults": stand_in_faults,
+    "ready_alignment": ready_alignment,
+    "dpi": dpi,
+}
+
+
+def main():
+    if len(sys.argv) not in (2, 3) or sys.argv[1] not in GROUPS:
+        sys.exit(f"usage: endurance.py {'|'.join(GROUPS)} [COUNT]")
+    os.makedirs(harness.TEST_ROOT, exist_ok=True)
+    c = Checks(sys.argv[1])
+    GROUPS[sys.argv[1]](c)
+    return c.finish()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
