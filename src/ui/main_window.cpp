@@ -92,6 +92,8 @@ UniqueFont PutResultFont(HWND dialog) {
     }
     description.lfWeight = FW_NORMAL;
     description.lfCharSet = ANSI_CHARSET;
+    // Where Courier is missing, the nearest face should still be fixed-pitch.
+    description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
     const std::wstring face = Widen(kResultFontFace);
     face.copy(description.lfFaceName, LF_FACESIZE - 1);
     UniqueFont font(CreateFontIndirectW(&description));
