@@ -252,18 +252,31 @@ std::string ArgFile(const std::string& folder, const std::vector<std::string>& p
     return file;
 }
 
-size_t PeakWorkingSet() {
+PROCESS_MEMORY_COUNTERS MemoryCounters() {
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof(counters);
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-    return counters.PeakWorkingSetSize;
+    return counters;
+}
+
+size_t PeakWorkingSet() {
+    return MemoryCounters().PeakWorkingSetSize;
 }
 
 size_t WorkingSet() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof(counters);
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-    return counters.WorkingSetSize;
+    return MemoryCounters().WorkingSetSize;
+}
+
+// Median time to put a report into an emptied box.
+double ShowTime(HWND box, const std::string& report, int rounds) {
+    std::vector<double> times;
+    for (int i = 0; i < rounds; ++i) {
+        ShowReport(box, "");
+        const double start = Now();
+        ShowReport(box, report);
+        times.push_back(Now() - start);
+    }
+    return Median(times);
 }
 
 DWORD HandleCount() {
@@ -288,17 +301,10 @@ void DropToReport(const std::string& tool, const std::string& work) {
             rounds, [&] { window.Drop(paths); }, [&] { client.Request(paths); });
         // How much of the difference is the box laying out the report.
         const std::string report = client.Request(paths);
-        std::vector<double> shows;
-        for (int i = 0; i < 5; ++i) {
-            ShowReport(window.Box(), "");
-            const double start = Now();
-            ShowReport(window.Box(), report);
-            shows.push_back(Now() - start);
-        }
         char note[128];
-        std::snprintf(note, sizeof note,
-                      "difference %.2f ms, of which %.2f ms the box showing %zu bytes",
-                      (ours - reference) * 1000, Median(shows) * 1000, report.size());
+        std::snprintf(
+            note, sizeof note, "difference %.2f ms, of which %.2f ms the box showing %zu bytes",
+            (ours - reference) * 1000, ShowTime(window.Box(), report, 5) * 1000, report.size());
         Row(std::to_string(count) + " files", ours, reference, note);
     }
     StopExifTool();
@@ -361,14 +367,7 @@ void ShowingLargeReports() {
             report += "Tag " + std::to_string(line) + "                  : value of the tag\r\n";
         }
         report.resize(mib * kMiB);
-        std::vector<double> times;
-        for (int i = 0; i < 3; ++i) {
-            ShowReport(window.Box(), "");
-            const double start = Now();
-            ShowReport(window.Box(), report);
-            times.push_back(Now() - start);
-        }
-        const double t = Median(times);
+        const double t = ShowTime(window.Box(), report, 3);
         std::printf("| %zu MiB | %.1f ms | %.1f ms | %zu characters in the box |\n", mib, t * 1000,
                     t * 1000 / static_cast<double>(mib), window.TextLength());
         std::fflush(stdout);

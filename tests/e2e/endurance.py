@@ -17,6 +17,13 @@ import harness  # noqa: E402
 from harness import Checks, Program, touch, windows_path  # noqa: E402
 
 
+def close_quietly(c, p):
+    """No box came up during the run, and the program closes with exit code 0."""
+    c.check(p.message_boxes() == [], "no message box came up")
+    p.post("sc_close")
+    c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+
+
 def write_png(path, comment="", width=1, height=1):
     """A small valid PNG with a tEXt comment, written directly: fast, and any
     file name the file system takes."""
@@ -104,9 +111,7 @@ def soak(c, count):
             c.check(at_end["working_set"] <= at_ten["working_set"] + 8 * 2**20,
                     "the working set stays put",
                     f"{at_ten['working_set']} -> {at_end['working_set']}")
-        c.check(p.message_boxes() == [], "no message box came up")
-        p.post("sc_close")
-        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+        close_quietly(c, p)
     finally:
         p.stop()
 
@@ -131,9 +136,7 @@ def many_files(c, count=1000):
             c.check(got == want, f"each of the {count} files is reported once, in drop order",
                     f"{len(got)} headers, first difference at {first_bad}")
             c.check("{ready" not in text, "no ready marker in the box")
-        c.check(p.message_boxes() == [], "no message box came up")
-        p.post("sc_close")
-        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+        close_quietly(c, p)
     finally:
         p.stop()
 
@@ -210,9 +213,7 @@ def hard_paths(c):
         text = p.text(60, "after-vanished.png")
         c.check(rc == 0 and text is not None and value_of(text, "File Name") == "after-vanished.png",
                 "the next drop after the vanished file gets its report", repr(text)[:300])
-        c.check(p.message_boxes() == [], "no message box came up")
-        p.post("sc_close")
-        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+        close_quietly(c, p)
     finally:
         p.stop()
 
@@ -340,9 +341,7 @@ def ready_alignment(c):
         print(f"     markers at output bytes {offsets[0]}..{offsets[-1]}" if offsets else "")
         c.check(not wrong, f"{len(files)} reports with markers around byte 8192: each whole and its own",
                 str(wrong[:3]))
-        c.check(p.message_boxes() == [], "no message box came up")
-        p.post("sc_close")
-        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+        close_quietly(c, p)
     finally:
         p.stop()
 

@@ -166,7 +166,13 @@ class Program:
 
     def window(self, timeout=30):
         """The main window's and the box's facts, or None if there is none."""
+        deadline = time.time() + timeout
         rc, lines = observe("window", timeout)
+        # An observer that could not run at all (no timeout of its own to
+        # report) is tried again while time is left.
+        while rc != 0 and not any("timeout" in l for l in lines) and time.time() < deadline:
+            time.sleep(0.2)
+            rc, lines = observe("window", max(1, int(deadline - time.time())))
         if rc != 0:
             return None
         self.facts = {"window": lines[0], "box": lines[1] if len(lines) > 1 else None}
