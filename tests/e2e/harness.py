@@ -59,10 +59,11 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def run_quiet(args, timeout):
+def run_quiet(args, timeout, errors=None):
     """Runs a program with its output in files, never in a pipe: Wine's
     services inherit the handles and would keep a pipe open.
-    Returns (exit code, stdout text)."""
+    Returns (exit code, stdout text); stderr's text goes into `errors`, a
+    list, when one is given."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=out, stderr=err, env=ENV)
         try:
@@ -72,13 +73,32 @@ def run_quiet(args, timeout):
             proc.wait()
             raise
         out.seek(0)
+        if errors is not None:
+            err.seek(0)
+            errors.append(err.read().decode("utf-8", "replace"))
         return rc, out.read().decode("utf-8", "replace")
 
 
 def observe(*args, timeout=60):
-    """Runs observer.exe; returns (exit code, its JSON lines)."""
-    rc, text = run_quiet([WINE, OBSERVER] + [str(a) for a in args], timeout)
-    lines = [json.loads(l) for l in text.splitlines() if l.startswith("{")]
+    """Runs observer.exe; returns (exit code, its JSON lines).
+
+    The observer always answers with a line or exit code 0, 1 or 2. A run
+    that ended otherwise, with nothing said, never ran its command (Wine
+    could not start it): that is told in the log and tried again, as it
+    says nothing about the program under test."""
+    command = [WINE, OBSERVER] + [str(a) for a in args]
+    for attempt in range(3):
+        errors = []
+        rc, text = run_quiet(command, timeout, errors)
+        lines = [json.loads(l) for l in text.splitlines() if l.startswith("{")]
+        if rc == 2:
+            print(f"note: observer {args[0]} refused: {lines} {errors[0][-300:]!r}")
+        if rc in (0, 1, 2) or lines:
+            return rc, lines
+        print(f"note: observer {args[0]} exited {rc:#x} without an answer"
+              f" (try {attempt + 1}): {errors[0][-600:]!r}")
+        sys.stdout.flush()
+        time.sleep(0.5)
     return rc, lines
 
 
@@ -166,13 +186,7 @@ class Program:
 
     def window(self, timeout=30):
         """The main window's and the box's facts, or None if there is none."""
-        deadline = time.time() + timeout
         rc, lines = observe("window", timeout)
-        # An observer that could not run at all (no timeout of its own to
-        # report) is tried again while time is left.
-        while rc != 0 and not any("timeout" in l for l in lines) and time.time() < deadline:
-            time.sleep(0.2)
-            rc, lines = observe("window", max(1, int(deadline - time.time())))
         if rc != 0:
             return None
         self.facts = {"window": lines[0], "box": lines[1] if len(lines) > 1 else None}

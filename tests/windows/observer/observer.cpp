@@ -6,6 +6,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -228,6 +229,8 @@ int SaveText(const wchar_t* out, double seconds, const wchar_t* needle) {
         return Timeout("text");
     }
     if (!WriteFileUtf8(out, Utf8(text))) {
+        const int error = errno;
+        Print("{\"error\":\"cannot write the text\",\"errno\":" + std::to_string(error) + "}");
         return 2;
     }
     Print("{\"text_length\":" + std::to_string(text.size()) + "}");
