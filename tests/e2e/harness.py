@@ -211,18 +211,23 @@ class Program:
         """The box's text; with a timeout, once it holds the needle (or once
         it is not empty). None if the wait ran out."""
         out = os.path.join(self.folder, "box-text.txt")
-        if os.path.exists(out):
-            os.remove(out)
         args = ["text", windows_path(out), timeout]
         if needle is not None:
             args.append(needle)
-        rc, _ = observe(*args, timeout=timeout + 30)
-        if not os.path.exists(out):
-            return None
-        # Bytes, so that the box's CR LF line ends stay as they are.
-        with open(out, "rb") as f:
-            text = f.read().decode("utf-8")
-        return text if rc == 0 else None
+        for attempt in range(2):
+            if os.path.exists(out):
+                os.remove(out)
+            rc, _ = observe(*args, timeout=timeout + 30)
+            if rc == 0 and os.path.exists(out):
+                # Bytes, so that the box's CR LF line ends stay as they are.
+                with open(out, "rb") as f:
+                    return f.read().decode("utf-8")
+            if rc == 1:
+                return None
+            # The observer could not say; the box is asked once more.
+            print(f"note: no text from the observer (exit {rc:#x}, try {attempt + 1})")
+            sys.stdout.flush()
+        return None
 
     def quiet_text(self, settle=1.5):
         """The box's text after a pause in which a late change would show."""
