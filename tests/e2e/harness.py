@@ -82,22 +82,23 @@ def run_quiet(args, timeout, errors=None):
 def observe(*args, timeout=60):
     """Runs observer.exe; returns (exit code, its JSON lines).
 
-    The observer always answers with a line or exit code 0, 1 or 2. A run
-    that ended otherwise, with nothing said, never ran its command (Wine
-    could not start it): that is told in the log and tried again, as it
-    says nothing about the program under test."""
+    The observer answers with exit code 0, 1 or 2. A run that ended
+    otherwise with nothing said never ran its command (Wine could not start
+    it), and one that says "error" could not finish it (a file it could not
+    write): neither says anything about the program under test, so each is
+    told in the log and tried again."""
     command = [WINE, OBSERVER] + [str(a) for a in args]
     for attempt in range(3):
         errors = []
         rc, text = run_quiet(command, timeout, errors)
         lines = [json.loads(l) for l in text.splitlines() if l.startswith("{")]
-        if rc == 2:
-            print(f"note: observer {args[0]} refused: {lines} {errors[0][-300:]!r}")
-        if rc in (0, 1, 2) or lines:
+        unanswered = rc not in (0, 1, 2) and not lines
+        if rc == 2 or unanswered:
+            print(f"note: observer {args[0]} exited {rc:#x} (try {attempt + 1}):"
+                  f" {lines} {errors[0][-600:]!r}")
+            sys.stdout.flush()
+        if not unanswered and not any("error" in l for l in lines):
             return rc, lines
-        print(f"note: observer {args[0]} exited {rc:#x} without an answer"
-              f" (try {attempt + 1}): {errors[0][-600:]!r}")
-        sys.stdout.flush()
         time.sleep(0.5)
     return rc, lines
 
@@ -211,23 +212,17 @@ class Program:
         """The box's text; with a timeout, once it holds the needle (or once
         it is not empty). None if the wait ran out."""
         out = os.path.join(self.folder, "box-text.txt")
+        if os.path.exists(out):
+            os.remove(out)
         args = ["text", windows_path(out), timeout]
         if needle is not None:
             args.append(needle)
-        for attempt in range(2):
-            if os.path.exists(out):
-                os.remove(out)
-            rc, _ = observe(*args, timeout=timeout + 30)
-            if rc == 0 and os.path.exists(out):
-                # Bytes, so that the box's CR LF line ends stay as they are.
-                with open(out, "rb") as f:
-                    return f.read().decode("utf-8")
-            if rc == 1:
-                return None
-            # The observer could not say; the box is asked once more.
-            print(f"note: no text from the observer (exit {rc:#x}, try {attempt + 1})")
-            sys.stdout.flush()
-        return None
+        rc, _ = observe(*args, timeout=timeout + 30)
+        if rc != 0 or not os.path.exists(out):
+            return None
+        # Bytes, so that the box's CR LF line ends stay as they are.
+        with open(out, "rb") as f:
+            return f.read().decode("utf-8")
 
     def quiet_text(self, settle=1.5):
         """The box's text after a pause in which a late change would show."""
