@@ -2,32 +2,39 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
 
-std::wstring ToWide(UINT codePage, std::string_view bytes) {
-    std::wstring wide;
-    if (bytes.empty() || bytes.size() > INT_MAX) {
-        return wide;
-    }
-    const int size = static_cast<int>(bytes.size());
-    const int length = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
-    if (length > 0) {
-        wide.resize(static_cast<size_t>(length));
-        MultiByteToWideChar(codePage, 0, bytes.data(), size, wide.data(), length);
-    }
-    return wide;
+// The most one conversion call takes.
+int CallSize(size_t size) {
+    return static_cast<int>(std::min<size_t>(size, INT_MAX));
 }
 
 } // namespace
 
-std::wstring Widen(std::string_view utf8) {
-    return ToWide(CP_UTF8, utf8);
+size_t WideLength(std::string_view bytes, bool ansi) {
+    if (bytes.empty()) {
+        return 0;
+    }
+    const int length = MultiByteToWideChar(ansi ? CP_ACP : CP_UTF8, 0, bytes.data(),
+                                           CallSize(bytes.size()), nullptr, 0);
+    return length > 0 ? static_cast<size_t>(length) : 0;
 }
 
-std::wstring WidenFromAnsi(std::string_view ansi) {
-    return ToWide(CP_ACP, ansi);
+void WidenInto(std::string_view bytes, bool ansi, wchar_t* out, size_t length) {
+    if (length == 0) {
+        return;
+    }
+    MultiByteToWideChar(ansi ? CP_ACP : CP_UTF8, 0, bytes.data(), CallSize(bytes.size()), out,
+                        CallSize(length));
+}
+
+std::wstring Widen(std::string_view utf8) {
+    std::wstring wide(WideLength(utf8, false), L'\0');
+    WidenInto(utf8, false, wide.data(), wide.size());
+    return wide;
 }
 
 std::string Narrow(std::wstring_view wide) {

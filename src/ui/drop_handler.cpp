@@ -1,7 +1,5 @@
 #include "ui/drop_handler.h"
 
-#include <algorithm>
-#include <climits>
 #include <string>
 #include <vector>
 
@@ -47,19 +45,17 @@ void OnDropFiles(HWND box, HDROP dropHandle) {
 void ShowReport(HWND box, std::string report) {
     // The tool writes UTF-8; anything else is taken as the ANSI code page.
     const std::string_view shown = UpToFirstZero(report);
-    const UINT codePage = IsValidUtf8(shown) ? CP_UTF8 : CP_ACP;
-    const int size = static_cast<int>(std::min<size_t>(shown.size(), INT_MAX));
-    const int length = MultiByteToWideChar(codePage, 0, shown.data(), size, nullptr, 0);
+    const bool ansi = !IsValidUtf8(shown);
+    const size_t length = WideLength(shown, ansi);
     // The box gets the text in a buffer of its own that we fill, so a large
     // report is held once as UTF-16 and not copied again into the box.
-    UniqueLocalMemory<void> text(LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT,
-                                            (static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
+    UniqueLocalMemory<void> text(
+        LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, (length + 1) * sizeof(wchar_t)));
     if (!text) {
         SetWindowTextW(box, L"");
         return;
     }
-    MultiByteToWideChar(codePage, 0, shown.data(), size,
-                        static_cast<wchar_t*>(LocalLock(text.Get())), length);
+    WidenInto(shown, ansi, static_cast<wchar_t*>(LocalLock(text.Get())), length);
     LocalUnlock(text.Get());
     report = std::string();
     UniqueLocalMemory<void> previous(
