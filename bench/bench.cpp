@@ -105,10 +105,15 @@ class MinimalClient {
         WriteFile(in_.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
 
-    std::string Request(const std::vector<std::string>& paths) {
+    // With `framed`, the tool also marks the end of its errors, as the
+    // program has it do.
+    std::string Request(const std::vector<std::string>& paths, bool framed = false) {
         std::string request = "-charset\r\nfilename=utf8\r\n";
         for (const std::string& path : paths) {
             request += path + "\r\n";
+        }
+        if (framed) {
+            request += "-echo4\r\n{ready1}\r\n";
         }
         request += "-execute1\r\n";
         Send(request);
@@ -310,6 +315,23 @@ void DropToReport(const std::string& tool, const std::string& work) {
     StopExifTool();
 }
 
+// What marking the end of a request's errors costs the tool, apart from
+// anything else the program does.
+void ErrorFraming(const std::string& tool, const std::string& work) {
+    std::printf("\n| error framing | with -echo4 | without | ratio | note |\n");
+    std::printf("|---|---|---|---|---|\n");
+    MinimalClient client(tool);
+    for (size_t count : {size_t{1}, size_t{1000}}) {
+        const std::vector<std::string> paths =
+            MakeImages(work + "\\files" + std::to_string(count), count);
+        client.Request(paths);
+        const auto [framed, plain] = SideBySide(
+            count == 1000 ? 7 : 41, [&] { client.Request(paths, true); },
+            [&] { client.Request(paths); });
+        Row(std::to_string(count) + " files", framed, plain, "minimal client, same requests");
+    }
+}
+
 void AgainstProcessPerDrop(const std::string& tool, const std::string& work) {
     std::printf("\n| one tool process per drop | process per drop | program | times faster | "
                 "note |\n");
@@ -456,7 +478,7 @@ int Memory(const std::string& standIn) {
     ExchangeWithExifTool({"C:\\warm-up"});
     const size_t before = PeakWorkingSet();
     const size_t size = 64 * kMiB;
-    std::string report = ExchangeWithExifTool({"C:\\fake-big-" + std::to_string(size)});
+    std::string report = ExchangeWithExifTool({"C:\\fake-big-" + std::to_string(size)}).report;
     const size_t collected = PeakWorkingSet();
     ShowReport(window.Box(), std::move(report));
     const size_t shown = PeakWorkingSet();
@@ -539,6 +561,7 @@ int wmain(int argc, wchar_t** argv) {
     const auto wanted = [&](const char* name) { return only.empty() || only == name; };
     if (wanted("drops")) {
         DropToReport(args[0], args[4]);
+        ErrorFraming(args[0], args[4]);
     }
     if (wanted("perdrop")) {
         AgainstProcessPerDrop(args[0], args[4]);

@@ -56,3 +56,13 @@ std::string_view UpToFirstZero(std::string_view text) {
     const size_t zero = text.find('\0');
     return zero == std::string_view::npos ? text : text.substr(0, zero);
 }
+
+size_t Utf16Length(std::string_view utf8) {
+    size_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        // One unit per sequence, two for those beyond the basic plane.
+        units += IsContinuation(byte) ? 0 : (byte >= 0xF0 ? 2 : 1);
+    }
+    return units;
+}

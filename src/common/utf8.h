@@ -1,6 +1,7 @@
 // UTF-8 is the program's one internal text form; these are its rules.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 // True when the bytes are well-formed UTF-8: no overlong forms, no
@@ -9,3 +10,6 @@ bool IsValidUtf8(std::string_view text);
 
 // The part of a text that a zero-terminated API would see.
 std::string_view UpToFirstZero(std::string_view text);
+
+// How many UTF-16 code units the UTF-8 text takes.
+size_t Utf16Length(std::string_view utf8);

@@ -23,6 +23,9 @@ inline constexpr std::string_view kMissingToolText = "Missing exiftool.exe";
 inline constexpr std::string_view kMissingToolCaption = "Error - Missing Executable";
 inline constexpr std::string_view kStartFailedText = "Child process exiftool failed to initialize";
 inline constexpr std::string_view kStartFailedCaption = "Error starting exiftool";
+inline constexpr std::string_view kNoMemoryText =
+    "There is not enough memory to show the report of this drop.\r\n"
+    "The box keeps what it showed before.";
 
 // The report text of a failed call: the label, " failed with error", the code
 // as an unsigned decimal behind one space, CR LF, then the system's own text

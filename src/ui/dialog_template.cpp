@@ -56,3 +56,15 @@ int ResultFontHeight(int dotsPerInch) {
     // Rounded to nearest, as MulDiv does: 96 dpi gives -11, 120 gives -13.
     return -((dotsPerInch * kResultFontPoints + 36) / 72);
 }
+
+PixelRect FitToWorkArea(PixelRect window, PixelRect workArea) {
+    if (window.right - window.left > workArea.right - workArea.left) {
+        window.left = workArea.left;
+        window.right = workArea.right;
+    }
+    if (window.bottom - window.top > workArea.bottom - workArea.top) {
+        window.top = workArea.top;
+        window.bottom = workArea.bottom;
+    }
+    return window;
+}

@@ -15,6 +15,22 @@ inline constexpr char kWindowCaption[] =
 inline constexpr char kResultFontFace[] = "COURIER";
 inline constexpr int kResultFontPoints = 8;
 
+struct PixelRect {
+    long left;
+    long top;
+    long right;
+    long bottom;
+    bool operator==(const PixelRect& other) const {
+        return left == other.left && top == other.top && right == other.right &&
+               bottom == other.bottom;
+    }
+};
+
+// The window's outer rectangle on a monitor's work area: in each dimension
+// where it is larger than the work area it takes the work area's whole
+// extent there; where it fits it stays where it is.
+PixelRect FitToWorkArea(PixelRect window, PixelRect workArea);
+
 // An extended dialog template (DLGTEMPLATEEX) with no items: the window's
 // style and size, a one-space title and the 8-point "MS Sans Serif" font.
 std::vector<std::uint8_t> MainDialogTemplate();

@@ -1,5 +1,7 @@
 #include "ui/drop_handler.h"
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -7,12 +9,44 @@
 #include "common/win_resources.h"
 #include "common/win_text.h"
 #include "driver/exiftool.h"
+#include "report/messages.h"
+#include "report/show_error.h"
+#include "ui/box_text.h"
 #include "ui/dialog_template.h"
 
 namespace {
 
 WNDPROC PreviousBoxProc = nullptr;
 bool exchangeInProgress = false;
+
+// Marks the drop being handled, however its handling ends.
+class ExchangeInProgress {
+  public:
+    ExchangeInProgress() { exchangeInProgress = true; }
+    ~ExchangeInProgress() { exchangeInProgress = false; }
+    ExchangeInProgress(const ExchangeInProgress&) = delete;
+    ExchangeInProgress& operator=(const ExchangeInProgress&) = delete;
+};
+
+// The wait cursor while the tool works; then the cursor of whatever window
+// is under the pointer, as a move of the mouse would give it.
+class WaitCursor {
+  public:
+    WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
+    ~WaitCursor() {
+        POINT at{};
+        HWND under = GetCursorPos(&at) ? WindowFromPoint(at) : nullptr;
+        if (under == nullptr || GetWindowThreadProcessId(under, nullptr) != GetCurrentThreadId()) {
+            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+            return;
+        }
+        const LRESULT hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+        SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                     MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
 
 std::vector<std::string> DroppedPaths(HDROP drop) {
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -28,6 +62,25 @@ std::vector<std::string> DroppedPaths(HDROP drop) {
     return paths;
 }
 
+void ShowNoMemory() {
+    try {
+        ShowMessage(kNoMemoryText, kErrorCaption);
+    } catch (const std::exception&) {
+        // Nothing is left to tell the user with.
+    }
+}
+
+void HandleDrop(HWND box, HDROP drop) {
+    ToolAnswer answer = ExchangeWithExifTool(DroppedPaths(drop));
+    if (!IsWindow(box)) {
+        // The window was closed while an error box of this drop was open.
+        return;
+    }
+    if (answer.lost || !ShowReport(box, std::move(answer.report), std::move(answer.errors))) {
+        ShowNoMemory();
+    }
+}
+
 void OnDropFiles(HWND box, HDROP dropHandle) {
     UniqueDrop drop(dropHandle);
     if (exchangeInProgress) {
@@ -35,32 +88,67 @@ void OnDropFiles(HWND box, HDROP dropHandle) {
         // second request now would mix its lines with the first's.
         return;
     }
-    exchangeInProgress = true;
-    ShowReport(box, ExchangeWithExifTool(DroppedPaths(drop.Get())));
-    exchangeInProgress = false;
+    ExchangeInProgress inProgress;
+    WaitCursor waiting;
+    // Nothing may leave a window procedure; the tool's streams are in step
+    // whatever failed here.
+    try {
+        HandleDrop(box, drop.Get());
+    } catch (const std::bad_alloc&) {
+        ShowNoMemory();
+    } catch (const std::length_error&) {
+        ShowNoMemory();
+    }
 }
+
+// The parts of the box's text with how each is decoded.
+struct DecodedPart {
+    std::string_view bytes;
+    bool ansi;
+    size_t length;
+};
 
 } // namespace
 
-void ShowReport(HWND box, std::string report) {
-    // The tool writes UTF-8; anything else is taken as the ANSI code page.
-    const std::string_view shown = UpToFirstZero(report);
-    const bool ansi = !IsValidUtf8(shown);
-    const size_t length = WideLength(shown, ansi);
+bool ShowReport(HWND box, std::string report, std::string errors) {
+    std::vector<DecodedPart> parts;
+    size_t length = 0;
+    for (std::string_view bytes : BoxTextParts(report, errors)) {
+        if (bytes.size() > kLargestReport) {
+            return false;
+        }
+        // The tool writes UTF-8; anything else is taken as the ANSI code page.
+        const bool ansi = !IsValidUtf8(bytes);
+        parts.push_back({bytes, ansi, WideLength(bytes, ansi)});
+        length += parts.back().length;
+    }
+    if (length > kLargestReport) {
+        return false;
+    }
+    if (length == 0) {
+        // The box keeps the old layout of an empty buffer handed to it.
+        SetWindowTextW(box, L"");
+        return true;
+    }
     // The box gets the text in a buffer of its own that we fill, so a large
     // report is held once as UTF-16 and not copied again into the box.
     UniqueLocalMemory<void> text(
         LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, (length + 1) * sizeof(wchar_t)));
     if (!text) {
-        SetWindowTextW(box, L"");
-        return;
+        return false;
     }
-    WidenInto(shown, ansi, static_cast<wchar_t*>(LocalLock(text.Get())), length);
+    auto* out = static_cast<wchar_t*>(LocalLock(text.Get()));
+    for (const DecodedPart& part : parts) {
+        WidenInto(part.bytes, part.ansi, out, part.length);
+        out += part.length;
+    }
     LocalUnlock(text.Get());
-    report = std::string();
+    std::string().swap(report);
+    std::string().swap(errors);
     UniqueLocalMemory<void> previous(
         reinterpret_cast<HLOCAL>(SendMessageW(box, EM_GETHANDLE, 0, 0)));
     SendMessageW(box, EM_SETHANDLE, reinterpret_cast<WPARAM>(text.Release()), 0);
+    return true;
 }
 
 INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM, LPARAM) {

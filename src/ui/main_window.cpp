@@ -66,6 +66,35 @@ void CreateResultBox(HWND dialog, HINSTANCE instance) {
     }
 }
 
+PixelRect ToPixelRect(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+// A window taller or wider than its monitor's work area takes the work area
+// in that dimension, and the box follows the smaller client area, so that
+// all of it, scroll bar too, is on screen.
+void FitToMonitor(HWND dialog) {
+    RECT outer{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetWindowRect(dialog, &outer) ||
+        !GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const PixelRect fitted = FitToWorkArea(ToPixelRect(outer), ToPixelRect(monitor.rcWork));
+    if (fitted == ToPixelRect(outer)) {
+        return;
+    }
+    SetWindowPos(dialog, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
+                 fitted.bottom - fitted.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT margin{kBoxMargin, kBoxMargin, 0, 0};
+    MapDialogRect(dialog, &margin);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    MoveWindow(GetDlgItem(dialog, kResultBoxId), margin.left, margin.top,
+               client.right - 2 * margin.left, client.bottom - 2 * margin.top, TRUE);
+}
+
 } // namespace
 
 HWND CreateMainDialog(HINSTANCE instance) {
@@ -77,6 +106,7 @@ HWND CreateMainDialog(HINSTANCE instance) {
     }
     SetWindowTextW(dialog, Widen(kWindowCaption).c_str());
     CreateResultBox(dialog, instance);
+    FitToMonitor(dialog);
     return dialog;
 }
 

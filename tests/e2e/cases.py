@@ -5,6 +5,7 @@ dropped on it by XDND. usage: cases.py GROUP"""
 import os
 import re
 import sys
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -155,6 +156,20 @@ def drop_targets(c):
             c.check(rc == 0 and text is not None and check(text),
                     f"{command}: its report reaches the box whole",
                     repr(text)[:200] + f" ({len(text or '')} chars)")
+
+        # After that long report, an empty one: blank on screen too, not
+        # only to WM_GETTEXT.
+        rc, info = p.drop(mx, my, [touch(os.path.join(p.files, "fake-empty"))])
+        deadline = time.monotonic() + 30
+        while p.text() != "" and time.monotonic() < deadline:
+            time.sleep(0.2)
+        c.check(p.text() == "", "an empty report empties the box")
+        time.sleep(0.5)
+        left, top, right, bottom = box["client"]
+        # Clear of the caret at the start of the first line.
+        colours = p.colours([left + 12, top, right, bottom])
+        c.check(colours == 1, "the emptied box shows nothing of the report before",
+                f"{colours} colours")
         p.close_and_time(c, lambda: p.post("sc_close"), "close")
     finally:
         p.stop()
@@ -211,6 +226,114 @@ def tool_dies(c):
     finally:
         p.stop()
 
+    p = Program("closed-under-box", tool="stand-in").start()
+    try:
+        if not c.check(p.window(30) is not None, "the main window appears again"):
+            return
+        x, y = p.box_centre()
+        p.drop(x, y, [touch(os.path.join(p.files, "fake-die"))])
+        c.check(len(p.message_boxes(30, 1)) == 1, "the E09 box comes")
+        p.post("sc_close")
+        c.check(p.wait_gone() is not None, "the window closes while the E09 box is open")
+        seen = p.dismiss_boxes()
+        labels = [b["text"].split(" failed")[0] for b in seen]
+        print(f"     boxes: {labels}")
+        c.check(labels[:1] == ["E09 ReadFile"] and all(l == "E08 WriteFile" for l in labels[1:])
+                and len(labels) <= 3, "the E09 box, then only the shutdown's E08 boxes", str(seen))
+        c.check(p.wait_exit(30) == 0, "the program then ends with exit code 0")
+    finally:
+        p.stop()
+
+
+def waiting(c):
+    """The wait cursor while the tool works, the box's own after; the tool
+    ends with the program however the program ends."""
+    p = Program("waiting", tool="stand-in").start()
+    try:
+        facts = p.window(30)
+        if not c.check(facts is not None, "the main window appears"):
+            return
+        x, y = p.box_centre()
+        left, top = facts["window"]["client"][:2]
+        p.point_at(left + 3, top + 3)
+        arrow = harness.cursor()
+        p.point_at(x, y)
+        beam = harness.cursor()
+        c.check(arrow != beam, "the margin and the box have cursors of their own")
+
+        name = touch(os.path.join(p.files, "after-wait.txt"))
+        dropping = threading.Thread(target=p.drop, args=(
+            x, y, [touch(os.path.join(p.files, "fake-slow-4000")), name]))
+        dropping.start()
+        seen = []
+        for _ in range(3):
+            time.sleep(0.7)
+            seen.append(harness.cursor())
+        dropping.join()
+        c.check(all(s not in (arrow, beam) for s in seen),
+                "while the tool works the cursor is neither the arrow nor the I-beam", str(seen))
+        c.check(p.text(30, "after-wait.txt") is not None, "the slow report comes")
+        time.sleep(0.3)
+        c.check(harness.cursor() == beam, "then the box's I-beam is back")
+        c.check(p.message_boxes() == [], "no message box came up")
+
+        # The drag source hears back only once the drop is handled.
+        p.drop(x, y, [touch(os.path.join(p.files, "fake-slow-60000"))], timeout=2)
+        c.check(p.tools() != [], "the tool is answering slowly")
+        p.stop()
+        gone = None
+        begun = time.monotonic()
+        while time.monotonic() - begun < 20:
+            if not p.tools():
+                gone = time.monotonic() - begun
+                break
+            time.sleep(0.05)
+        print(f"     tool gone {gone} s after the program was killed")
+        c.check(gone is not None and gone <= 2, "the tool ends within 2 s of the program")
+    finally:
+        p.stop()
+
+
+def small_screen(c):
+    """On a 1366x768 screen the window fits: all of the box on screen, its
+    margins kept, the last line of a long report reachable."""
+    harness.use_screen("1366x768")
+    p = Program("small-screen", tool="stand-in")
+    try:
+        p.start()
+        facts = p.window(60)
+        if not c.check(facts is not None, "the main window appears"):
+            return
+        wl, wt, wr, wb = facts["window"]["rect"]
+        cl, ct, cr, cb = facts["window"]["client"]
+        bl, bt, br, bb = facts["box"]["rect"]
+        print(f"     window {facts['window']['rect']}, box {facts['box']['rect']}")
+        c.check(0 <= wl and 0 <= wt and wr <= 1366 and wb <= 768, "the window is on the screen")
+        c.check((wr - wl, wb - wt) == (1366, 768), "it takes the whole screen it did not fit")
+        c.check(cl <= bl and ct <= bt and br <= cr and bb <= cb and br <= 1366 and bb <= 768,
+                "the box, scroll bar and all, is on the screen")
+        c.check((bl - cl, bt - ct, cr - br, cb - bb) == (9, 8, 9, 8),
+                "the box keeps its 5-unit margin", str((bl - cl, bt - ct, cr - br, cb - bb)))
+
+        x, y = p.box_centre()
+        rc, info = p.drop(x, y, [touch(os.path.join(p.files, "fake-big-20000"))])
+        c.check(p.text(30, "Line 0") is not None, "a report longer than the box comes")
+        rc, lines = harness.observe("lines")
+        p.post("box_bottom")
+        time.sleep(0.5)
+        rc2, bottom = harness.observe("lines")
+        if c.check(rc == 0 and rc2 == 0, "the box's lines can be read", f"{lines} {bottom}"):
+            height = lines[0]["line1"][1] - lines[0]["line0"][1]
+            end = bottom[0]
+            print(f"     {end}")
+            c.check(end["first_visible"] > 0 and 0 <= end["last_line"][1]
+                    and end["last_line"][1] + height <= end["box_client"][3],
+                    "scrolled to its end, the box shows its last line", str(end))
+        p.close_and_time(c, lambda: p.post("sc_close"), "close")
+    finally:
+        p.stop()
+        harness.use_screen("1920x1200")
+
 
 def closing(c):
     """Enter, Escape and a bare WM_CLOSE leave the window; Alt+F4 and
@@ -248,6 +371,8 @@ GROUPS = {
     "drop_targets": drop_targets,
     "missing_tool": missing_tool,
     "tool_dies": tool_dies,
+    "waiting": waiting,
+    "small_screen": small_screen,
     "closing": closing,
 }
 

@@ -254,13 +254,39 @@ class Program:
         subprocess.run(["xdotool", "type", "--delay", "50", text], env=ENV, check=True,
                        stdout=subprocess.DEVNULL, timeout=20)
 
-    def screenshot(self, path):
-        """The window's part of the screen as a PNG."""
-        left, top, right, bottom = self.facts["window"]["rect"]
+    def screenshot(self, path, rect=None):
+        """A part of the screen as a PNG: the window's, or the rectangle's."""
+        left, top, right, bottom = rect or self.facts["window"]["rect"]
         crop = f"{right - left}x{bottom - top}+{left}+{top}"
         subprocess.run(["import", "-display", ENV["DISPLAY"], "-window", "root", "-crop", crop,
                         "+repage", path], env=ENV, check=True, timeout=60)
         return path
+
+    def colours(self, rect):
+        """How many colours the screen shows in the rectangle."""
+        shot = self.screenshot(os.path.join(self.folder, "colours.png"), rect)
+        out = subprocess.run(["identify", "-format", "%k", shot], env=ENV, check=True,
+                             capture_output=True, text=True, timeout=60).stdout
+        return int(out.strip())
+
+    def point_at(self, x, y):
+        subprocess.run(["xdotool", "mousemove", str(x), str(y)], env=ENV, check=True,
+                       stdout=subprocess.DEVNULL, timeout=20)
+        time.sleep(0.3)
+
+    def tools(self):
+        """Linux pids of the tools run from this copy's folder."""
+        wanted = [windows_path(self.folder).lower(), self.folder.lower()]
+        pids = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as fh:
+                    cmd = fh.read().replace(b"\0", b" ").decode("utf-8", "replace").lower()
+            except OSError:
+                continue
+            if "exiftool.exe" in cmd and any(w in cmd for w in wanted):
+                pids.append(int(pid))
+        return pids
 
     def dismiss_boxes(self, timeout=30):
         """Presses OK on every message box until the process ends; returns
@@ -316,6 +342,26 @@ class Program:
         for f in (getattr(self, "out", None), getattr(self, "err", None)):
             if f is not None:
                 f.close()
+
+
+def cursor():
+    """The pointer's cursor as X shows it: size, hot spot and a digest of
+    its pixels."""
+    from Xlib import display
+    disp = display.Display(ENV["DISPLAY"])
+    try:
+        disp.xfixes_query_version()
+        image = disp.xfixes_get_cursor_image(disp.screen().root)
+        pixels = hash(tuple(image.cursor_image))
+        return (image.width, image.height, image.xhot, image.yhot, pixels)
+    finally:
+        disp.close()
+
+
+def use_screen(size):
+    """The tests' session again on a virtual screen of that size ("WxH")."""
+    run_quiet([os.path.join(HERE, "..", "wine", "session"), "screen", size], 120)
+    ENV.update(session_env())
 
 
 def make_image(path, size="320x200", comment="metadrop sample"):

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "driver/error_stream.h"
 #include "driver/protocol.h"
 
 namespace {
@@ -15,8 +20,9 @@ struct Outcome {
     std::string report;
 };
 
-Outcome Collect(const std::string& marker, const std::vector<std::string>& reads) {
-    ReportCollector collector(marker);
+Outcome Collect(const std::string& marker, const std::vector<std::string>& reads,
+                size_t largest = kLargestReport) {
+    ReportCollector collector(marker, largest);
     Outcome outcome;
     for (const std::string& read : reads) {
         ++outcome.readsUsed;
@@ -105,32 +111,141 @@ TEST(ReportCollector, MarkersAFileCanCarryDoNotEndTheReport) {
     }
 }
 
+TEST(ReportCollector, ReportOverTheLimitIsDroppedButItsMarkerStillEndsIt) {
+    // The limit stands in for memory running out: the rest of the report is
+    // read and dropped, and the stream stays in step, the marker split
+    // anywhere and one inside a line still not taken for the end.
+    const std::string report = "Comment : AAAA" + kMarker + std::string(300, 'x') + "\r\n";
+    const std::string all = report + kMarker;
+    for (size_t largest : {size_t{0}, size_t{10}, report.size()}) {
+        for (size_t cut = 1; cut < all.size(); ++cut) {
+            ReportCollector collector(kMarker, largest);
+            ASSERT_FALSE(collector.Append(all.substr(0, cut))) << largest << " " << cut;
+            ASSERT_TRUE(collector.Append(all.substr(cut))) << largest << " " << cut;
+            EXPECT_TRUE(collector.Lost());
+            EXPECT_EQ(collector.TakeReport(), "");
+        }
+    }
+    const Outcome fits = Collect(kMarker, {all}, all.size());
+    EXPECT_TRUE(fits.complete);
+    EXPECT_EQ(fits.report, report);
+    EXPECT_TRUE(Collect(kMarker, {kMarker}, 0).complete);
+}
+
 TEST(ReportCollector, MarkerOnlyWithLfIsNotRecognised) {
     EXPECT_FALSE(Collect(kMarker, {"a\r\n{ready4711}\n"}).complete);
     EXPECT_FALSE(Collect(kMarker, {"a\r\n{READY4711}\r\n"}).complete);
 }
 
-TEST(RequestLines, CharsetFirstThenPathsInOrderThenNumberedExecute) {
+TEST(RequestLines, CharsetFirstThenPathsInOrderThenErrorMarkerAndNumberedExecute) {
     const std::vector<std::string> lines =
         RequestLines({"C:\\b.jpg", "C:\\a dir", "C:\\b.jpg", "C:\\\xD0\xB6.png"}, 99);
     const std::vector<std::string> expected = {
-        "-charset\r\n",  "filename=utf8\r\n",    "C:\\b.jpg\r\n", "C:\\a dir\r\n",
-        "C:\\b.jpg\r\n", "C:\\\xD0\xB6.png\r\n", "-execute99\r\n"};
+        "-charset\r\n",  "filename=utf8\r\n", "C:\\b.jpg\r\n",
+        "C:\\a dir\r\n", "C:\\b.jpg\r\n",     "C:\\\xD0\xB6.png\r\n",
+        "-echo4\r\n",    "{ready99}\r\n",     "-execute99\r\n"};
     EXPECT_EQ(lines, expected);
 }
 
 TEST(RequestLines, NoPathsStillExecutes) {
-    const std::vector<std::string> expected = {"-charset\r\n", "filename=utf8\r\n",
-                                               "-execute7\r\n"};
+    const std::vector<std::string> expected = {"-charset\r\n", "filename=utf8\r\n", "-echo4\r\n",
+                                               "{ready7}\r\n", "-execute7\r\n"};
     EXPECT_EQ(RequestLines({}, 7), expected);
 }
 
 TEST(RequestLines, PathThatWouldBreakTheLineProtocolIsLeftOut) {
     // A line break would make the tool read the rest as an option.
     const std::vector<std::string> lines = RequestLines({"C:\\x\n-delete", "C:\\ok", "C:\\y\r"}, 1);
-    const std::vector<std::string> expected = {"-charset\r\n", "filename=utf8\r\n", "C:\\ok\r\n",
-                                               "-execute1\r\n"};
+    const std::vector<std::string> expected = {"-charset\r\n", "filename=utf8\r\n",
+                                               "C:\\ok\r\n",   "-echo4\r\n",
+                                               "{ready1}\r\n", "-execute1\r\n"};
     EXPECT_EQ(lines, expected);
+}
+
+struct Writes {
+    std::vector<std::string> calls;
+    size_t takes = 3;     // bytes each call takes at most
+    size_t failAt = 1000; // the call that fails
+    bool Run(std::string_view bytes, size_t largest) {
+        return WriteWhole(bytes, largest, [this](std::string_view piece) -> std::optional<size_t> {
+            calls.emplace_back(piece);
+            if (calls.size() == failAt) {
+                return std::nullopt;
+            }
+            return std::min(piece.size(), takes);
+        });
+    }
+};
+
+TEST(WriteWhole, WritesEveryByteInOrderInPiecesOneCallTakes) {
+    Writes w;
+    ASSERT_TRUE(w.Run("abcdefghij", 4));
+    const std::vector<std::string> expected = {"abcd", "defg", "ghij", "j"};
+    EXPECT_EQ(w.calls, expected);
+
+    Writes empty;
+    ASSERT_TRUE(empty.Run("", 4));
+    EXPECT_EQ(empty.calls, std::vector<std::string>{""});
+}
+
+TEST(WriteWhole, StopsAtTheFirstFailureAndAtACallThatTakesNothing) {
+    Writes failing;
+    failing.failAt = 2;
+    EXPECT_FALSE(failing.Run("abcdefghij", 4));
+    EXPECT_EQ(failing.calls.size(), 2u);
+
+    Writes stuck;
+    stuck.takes = 0;
+    EXPECT_FALSE(stuck.Run("abc", 4));
+    EXPECT_EQ(stuck.calls.size(), 1u);
+}
+
+using std::chrono::milliseconds;
+
+TEST(ErrorStream, EachRequestTakesWhatCameBeforeItsMarkerSplitAnywhere) {
+    const std::string mine = "Error: File not found - C:/{ready4711}/gone.jpg\r\n";
+    const std::string all = mine + kMarker + "next\r\n";
+    for (size_t cut = 0; cut <= all.size(); ++cut) {
+        ErrorStream errors;
+        errors.Append(all.substr(0, cut));
+        // The rest comes while the request waits.
+        std::thread late([&] {
+            std::this_thread::sleep_for(milliseconds(2));
+            errors.Append(all.substr(cut));
+        });
+        const ErrorStream::Share share = errors.Take(kMarker, milliseconds(60000));
+        late.join();
+        EXPECT_EQ(share.text, mine) << "cut at " << cut;
+        EXPECT_FALSE(share.lost);
+        // What follows the marker is the next request's.
+        errors.Append(ReadyMarker(1));
+        EXPECT_EQ(errors.Take(ReadyMarker(1), milliseconds(0)).text, "next\r\n");
+    }
+}
+
+TEST(ErrorStream, ShareOfAnEarlierRequestThatCameLateIsSkipped) {
+    ErrorStream errors;
+    errors.Append("first part\r\n");
+    // Its marker does not come in time: it takes what is there.
+    EXPECT_EQ(errors.Take(ReadyMarker(1), milliseconds(20)).text, "first part\r\n");
+    errors.Append("first, late\r\n" + ReadyMarker(1) + "other\r\n" + ReadyMarker(2) + "mine\r\n" +
+                  kMarker);
+    EXPECT_EQ(errors.Take(kMarker, milliseconds(0)).text, "mine\r\n");
+}
+
+TEST(ErrorStream, StreamThatEndsOrNeverMarksGivesAllThatCame) {
+    ErrorStream silent;
+    silent.Append("no marker\r\n");
+    EXPECT_EQ(silent.Take(kMarker, milliseconds(20)).text, "no marker\r\n");
+    EXPECT_EQ(silent.Take(kMarker, milliseconds(0)).text, "");
+
+    // A tool that has died holds no one up.
+    ErrorStream ended;
+    ended.Append("died\r\n");
+    ended.End();
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(ended.Take(kMarker, milliseconds(600000)).text, "died\r\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(60));
 }
 
 TEST(StopLines, AreStayOpenThenFalse) {

@@ -214,7 +214,11 @@ std::chrono::milliseconds DriverTest::Stop() {
 }
 
 std::string DriverTest::Exchange(const std::vector<std::string>& paths, int seconds) {
-    std::future<std::string> report =
+    return Answer(paths, seconds).report;
+}
+
+ToolAnswer DriverTest::Answer(const std::vector<std::string>& paths, int seconds) {
+    std::future<ToolAnswer> report =
         std::async(std::launch::async, [paths] { return ExchangeWithExifTool(paths); });
     if (report.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
         ADD_FAILURE() << "the exchange hung; killing the tool";

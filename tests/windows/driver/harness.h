@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/exiftool.h"
+
 struct Box {
     std::string text;
     std::string caption;
@@ -57,8 +59,9 @@ class DriverTest : public ::testing::Test {
     std::chrono::milliseconds Stop();
 
     // One exchange that gives up, killing this test's tools, when it takes
-    // longer than any working one could.
+    // longer than any working one could; its report, or all it gave.
     std::string Exchange(const std::vector<std::string>& paths, int seconds = 60);
+    ToolAnswer Answer(const std::vector<std::string>& paths, int seconds = 60);
 
     std::vector<Box> Boxes() const;
     void ClearBoxes();

@@ -20,7 +20,7 @@ TEST(LongProgramPath, DISABLED_ToolBesideTheProgramStarts) {
 
     SetMessageSink(RecordBox);
     ASSERT_EQ(StartExifTool(), 1) << ::testing::PrintToString(boxes);
-    EXPECT_EQ(ExchangeWithExifTool({"C:\\a.jpg"}), FakeReportFor("C:\\a.jpg"));
+    EXPECT_EQ(ExchangeWithExifTool({"C:\\a.jpg"}).report, FakeReportFor("C:\\a.jpg"));
     StopExifTool();
     SetMessageSink(nullptr);
     EXPECT_EQ(boxes, std::vector<Box>());

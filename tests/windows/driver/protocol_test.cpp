@@ -33,10 +33,10 @@ TEST_F(ToolProtocol, WritesEachRequestAndTheStopLinesExactly) {
                              "C:\\\\photos\\\\a b\\.jpg\r\n"
                              "Z:\\\\x\\\\\xD0\xB4\xD0\xB2\xD0\xB0\\.png\r\n"
                              "relative\\.tif\r\n"
-                             "-execute([0-9]+)\r\n"
+                             "-echo4\r\n\\{ready([0-9]+)\\}\r\n-execute\\1\r\n"
                              "-charset\r\nfilename=utf8\r\n"
                              "D:\\\\-dash\\\\c\\.jpg\r\n"
-                             "-execute([0-9]+)\r\n"
+                             "-echo4\r\n\\{ready([0-9]+)\\}\r\n-execute\\2\r\n"
                              "-stay_open\r\nFalse\r\n");
     const std::string input = LoggedInput();
     std::smatch numbers;

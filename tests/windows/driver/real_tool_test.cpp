@@ -41,4 +41,28 @@ TEST_F(RealTool, ReportsSmallFilesByNameWithoutTheMarker) {
     EXPECT_EQ(Boxes(), std::vector<Box>());
 }
 
+TEST_F(RealTool, MissingFileIsToldOnStandardErrorAndFramedPerRequest) {
+    const std::string plain = Folder() + "\\tiny.png";
+    const std::string gone = Folder() + "\\gone.png";
+    WriteWholeFile(plain, kTinyPng);
+
+    ASSERT_EQ(Start(WindowsPathFromEnv(L"METADROP_TOOL_DIR") + "\\exiftool.exe"), 1);
+    const ToolAnswer both = Answer({plain, gone});
+    EXPECT_NE(both.report.find(": tiny.png\r\n"), std::string::npos) << both.report;
+    EXPECT_NE(both.report.find("1 files could not be read"), std::string::npos) << both.report;
+    // The tool writes the path with forward slashes.
+    std::string shown = gone;
+    for (char& c : shown) {
+        c = c == '\\' ? '/' : c;
+    }
+    EXPECT_EQ(both.errors, "Error: File not found - " + shown + "\r\n");
+    EXPECT_FALSE(both.lost);
+
+    const ToolAnswer good = Answer({plain});
+    EXPECT_NE(good.report.find(": tiny.png\r\n"), std::string::npos) << good.report;
+    EXPECT_EQ(good.errors, "");
+    Stop();
+    EXPECT_EQ(Boxes(), std::vector<Box>());
+}
+
 } // namespace

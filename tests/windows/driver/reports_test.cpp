@@ -1,6 +1,7 @@
 // Reports of every shape the tool can give, each collected whole and alone.
 #include "harness.h"
 
+#include <chrono>
 #include <regex>
 
 namespace {
@@ -77,8 +78,50 @@ TEST_F(StandInReports, BytesComeBackUnchanged) {
 
 TEST_F(StandInReports, FloodOnStandardErrorDoesNotStopTheAnswer) {
     // Far more than a pipe holds: without the drain the tool would block.
-    EXPECT_EQ(Exchange({"fake-stderr-1048576", "C:\\e.jpg"}), FakeReportFor("C:\\e.jpg"));
-    EXPECT_EQ(Exchange({"fake-stderr-1048576", "C:\\f.jpg"}), FakeReportFor("C:\\f.jpg"));
+    for (const char* file : {"C:\\e.jpg", "C:\\f.jpg"}) {
+        const ToolAnswer answer = Answer({"fake-stderr-1048576", file});
+        EXPECT_EQ(answer.report, FakeReportFor(file));
+        EXPECT_EQ(answer.errors.size(), 1048576u);
+        EXPECT_EQ(answer.errors.compare(0, 10, "Line 0 : x"), 0);
+    }
+}
+
+TEST_F(StandInReports, EachRequestGetsTheErrorsTheToolWroteAboutIt) {
+    const ToolAnswer first = Answer({"C:\\a.jpg", "C:\\fake-error-gone.jpg"});
+    EXPECT_EQ(first.report, FakeReportFor("C:\\a.jpg"));
+    EXPECT_EQ(first.errors, "Error: File not found - C:\\fake-error-gone.jpg\r\n");
+    EXPECT_FALSE(first.lost);
+    const ToolAnswer second = Answer({"C:\\b.jpg"});
+    EXPECT_EQ(second.report, FakeReportFor("C:\\b.jpg"));
+    EXPECT_EQ(second.errors, "");
+}
+
+TEST_F(StandInReports, ErrorsThatComeTooLateAreNotTakenForTheNextRequests) {
+    // The tool marks the end of its errors 3 s after the report: the drop
+    // waits 2 s, takes what came, and the next request skips the rest.
+    const auto begun = std::chrono::steady_clock::now();
+    const ToolAnswer first = Answer({"fake-error-1", "fake-late-echo-3000", "C:\\a.jpg"});
+    const auto waited = std::chrono::steady_clock::now() - begun;
+    EXPECT_EQ(first.report, FakeReportFor("C:\\a.jpg"));
+    EXPECT_EQ(first.errors, "Error: File not found - fake-error-1\r\n");
+    EXPECT_LT(waited, std::chrono::seconds(20));
+    const ToolAnswer second = Answer({"fake-error-2", "C:\\b.jpg"});
+    EXPECT_EQ(second.report, FakeReportFor("C:\\b.jpg"));
+    EXPECT_EQ(second.errors, "Error: File not found - fake-error-2\r\n");
+}
+
+TEST_F(StandInReports, ReportTooLargeToHoldIsDroppedAndTheNextOneIsInStep) {
+    // The limit stands in for memory running out mid-report.
+    const size_t normal = SetLargestReport(100000);
+    const ToolAnswer dropped = Answer({"fake-big-3000000", "fake-error-x"});
+    SetLargestReport(normal);
+    EXPECT_TRUE(dropped.lost);
+    EXPECT_EQ(dropped.report, "");
+    EXPECT_EQ(dropped.errors, "");
+    const ToolAnswer next = Answer({"fake-error-y", "C:\\b.jpg"});
+    EXPECT_FALSE(next.lost);
+    EXPECT_EQ(next.report, FakeReportFor("C:\\b.jpg"));
+    EXPECT_EQ(next.errors, "Error: File not found - fake-error-y\r\n");
 }
 
 } // namespace

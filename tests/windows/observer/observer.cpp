@@ -281,7 +281,8 @@ int WaitGone(double seconds) {
 }
 
 // post WHAT: a message to the window, posted as the window's own loop gets
-// it. WHAT is sc_close, wm_close, or key:VK[:alt] for the box's keys.
+// it. WHAT is sc_close, wm_close, box_bottom (the box scrolled to its end),
+// or key:VK[:alt] for the box's keys.
 int Post(const std::wstring& what) {
     HWND window = MainWindow();
     if (window == nullptr) {
@@ -292,6 +293,9 @@ int Post(const std::wstring& what) {
     }
     if (what == L"wm_close") {
         return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 2;
+    }
+    if (what == L"box_bottom") {
+        return PostMessageW(GetDlgItem(window, kBoxId), WM_VSCROLL, SB_BOTTOM, 0) ? 0 : 2;
     }
     if (what.rfind(L"key:", 0) == 0) {
         const bool alt = what.size() > 4 && what.find(L":alt") != std::wstring::npos;
@@ -380,7 +384,9 @@ int ShowProcess() {
 }
 
 // lines: where the box draws the first character of its first two lines,
-// which gives the line height its font has.
+// which gives the line height its font has; its first visible line; where
+// it draws its last line that holds text (a report's last line ends in CR
+// LF, so the line after it is empty); and its client size.
 int ShowLines() {
     HWND window = MainWindow();
     HWND box = window != nullptr ? GetDlgItem(window, kBoxId) : nullptr;
@@ -389,12 +395,19 @@ int ShowLines() {
     }
     DWORD_PTR count = 0;
     DWORD_PTR second = 0;
+    DWORD_PTR last = 0;
     DWORD_PTR at0 = 0;
     DWORD_PTR at1 = 0;
+    DWORD_PTR atLast = 0;
+    DWORD_PTR first = 0;
+    RECT client{};
     if (!SendBounded(box, EM_GETLINECOUNT, 0, 0, &count) ||
         !SendBounded(box, EM_LINEINDEX, 1, 0, &second) ||
+        !SendBounded(box, EM_LINEINDEX, count > 1 ? count - 2 : 0, 0, &last) ||
         !SendBounded(box, EM_POSFROMCHAR, 0, 0, &at0) ||
-        !SendBounded(box, EM_POSFROMCHAR, second, 0, &at1)) {
+        !SendBounded(box, EM_POSFROMCHAR, second, 0, &at1) ||
+        !SendBounded(box, EM_POSFROMCHAR, last, 0, &atLast) ||
+        !SendBounded(box, EM_GETFIRSTVISIBLELINE, 0, 0, &first) || !GetClientRect(box, &client)) {
         return 2;
     }
     auto point = [](DWORD_PTR packed) {
@@ -402,8 +415,9 @@ int ShowLines() {
                std::to_string(static_cast<short>(HIWORD(packed))) + "]";
     };
     Print("{\"line_count\":" + std::to_string(count) + ",\"line1_index\":" +
-          std::to_string(static_cast<long long>(static_cast<LONG_PTR>(second))) +
-          ",\"line0\":" + point(at0) + ",\"line1\":" + point(at1) + "}");
+          std::to_string(static_cast<long long>(static_cast<LONG_PTR>(second))) + ",\"line0\":" +
+          point(at0) + ",\"line1\":" + point(at1) + ",\"first_visible\":" + std::to_string(first) +
+          ",\"last_line\":" + point(atLast) + ",\"box_client\":" + Rect(client) + "}");
     return 0;
 }
 

@@ -1,6 +1,8 @@
 // Speaks exiftool's stay-open protocol and answers with scripted reports.
 // A request's file names steer it: a name whose base starts with "fake-" is
-// a command, any other name gets a two-line report of its own.
+// a command, any other name gets a two-line report of its own. Like the
+// tool, it writes the text of "-echo4 TEXT" to standard error once the
+// request's report is out.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -157,11 +159,18 @@ class StandIn {
     void Execute(const std::string& digits) {
         Answer answer;
         int splitAt = -1;
-        bool afterCharset = false;
-        for (const std::string& arg : args_) {
-            const bool isValue = afterCharset;
-            afterCharset = arg == "-charset";
-            if (isValue || StartsWith(arg, "-")) {
+        std::string echo;
+        DWORD echoDelayMs = 0;
+        for (size_t i = 0; i < args_.size(); ++i) {
+            const std::string& arg = args_[i];
+            if (arg == "-charset" || arg == "-echo4") {
+                if (arg == "-echo4" && i + 1 < args_.size()) {
+                    echo += args_[i + 1] + "\r\n";
+                }
+                ++i;
+                continue;
+            }
+            if (StartsWith(arg, "-")) {
                 continue;
             }
             const size_t slash = arg.find_last_of("\\/");
@@ -173,7 +182,15 @@ class StandIn {
             } else if (StartsWith(base, "fake-split-")) {
                 splitAt = static_cast<int>(NumberAfter(base, "fake-split-"));
             } else if (StartsWith(base, "fake-stderr-")) {
-                WriteAll(err_, std::string(NumberAfter(base, "fake-stderr-"), 'e'));
+                // Lines of 64 bytes, the last one cut.
+                WriteAll(err_, BigReport(NumberAfter(base, "fake-stderr-")));
+            } else if (StartsWith(base, "fake-error")) {
+                // What the tool says of a file that is not there.
+                WriteAll(err_, "Error: File not found - " + arg + "\r\n");
+            } else if (StartsWith(base, "fake-slow-")) {
+                Sleep(static_cast<DWORD>(NumberAfter(base, "fake-slow-")));
+            } else if (StartsWith(base, "fake-late-echo-")) {
+                echoDelayMs = static_cast<DWORD>(NumberAfter(base, "fake-late-echo-"));
             } else if (StartsWith(base, "fake-die")) {
                 WriteAll(out_, "======== partial\r\nFake Name : par");
                 ExitProcess(3);
@@ -195,6 +212,7 @@ class StandIn {
             } else if (StartsWith(base, "fake-ansi")) {
                 answer.Add("Title : r\xE9sum\xE9\r\n");
             }
+            // Any other "fake-" name, "fake-empty" say, adds nothing.
         }
         const std::string marker = "{ready" + digits + "}\r\n";
         if (splitAt >= 0 && static_cast<size_t>(splitAt) < marker.size()) {
@@ -210,6 +228,8 @@ class StandIn {
             }
             WriteAll(out_, answer.pieces[i]);
         }
+        Sleep(echoDelayMs);
+        WriteAll(err_, echo);
     }
 
     HANDLE out_;

@@ -1,0 +1,94 @@
+#include "driver/error_stream.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "driver/protocol.h"
+
+namespace {
+
+constexpr std::string_view kMarkerHead = "{ready";
+constexpr std::string_view kMarkerEnd = "}\r\n";
+
+// The length of a marker line of any number at `at`, or 0.
+size_t MarkerLengthAt(std::string_view text, size_t at) {
+    if (text.substr(at, kMarkerHead.size()) != kMarkerHead) {
+        return 0;
+    }
+    size_t end = at + kMarkerHead.size();
+    const size_t digits = end;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
+        ++end;
+    }
+    if (end == digits || text.substr(end, kMarkerEnd.size()) != kMarkerEnd) {
+        return 0;
+    }
+    return end + kMarkerEnd.size() - at;
+}
+
+} // namespace
+
+size_t ShareStart(std::string_view held, size_t end) {
+    size_t start = 0;
+    for (size_t line = 0; line < end;) {
+        const size_t length = MarkerLengthAt(held, line);
+        if (length > 0 && line + length <= end) {
+            start = line + length;
+        }
+        const size_t next = held.find('\n', line);
+        if (next == std::string_view::npos) {
+            break;
+        }
+        line = next + 1;
+    }
+    return start;
+}
+
+void ErrorStream::Append(std::string_view bytes) {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        try {
+            held_.append(bytes);
+        } catch (const std::bad_alloc&) {
+            std::string().swap(held_);
+            lost_ = true;
+        }
+    }
+    changed_.notify_all();
+}
+
+void ErrorStream::End() {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        ended_ = true;
+    }
+    changed_.notify_all();
+}
+
+ErrorStream::Share ErrorStream::Take(std::string_view marker, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::unique_lock<std::mutex> hold(lock_);
+    size_t searched = 0;
+    size_t end = std::string::npos;
+    for (;;) {
+        // Only what is new since the last look, with a marker cut by it.
+        end = FindMarkerLine(held_, marker, searched - std::min(searched, marker.size()));
+        searched = held_.size();
+        if (end != std::string::npos || ended_ || std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        changed_.wait_until(hold, deadline);
+    }
+    const size_t stop = end == std::string::npos ? held_.size() : end;
+    const size_t start = ShareStart(held_, stop);
+    Share share;
+    share.lost = std::exchange(lost_, false);
+    try {
+        share.text = held_.substr(start, stop - start);
+    } catch (const std::bad_alloc&) {
+        share.lost = true;
+    }
+    held_.erase(0, end == std::string::npos ? stop : end + marker.size());
+    return share;
+}
