@@ -27,8 +27,8 @@ size_t MarkerLengthAt(std::string_view text, size_t at) {
     return end + kMarkerEnd.size() - at;
 }
 
-} // namespace
-
+// Where the text of the request whose marker stands at `end` begins: just
+// after the last line before `end` that is a marker of an earlier request.
 size_t ShareStart(std::string_view held, size_t end) {
     size_t start = 0;
     for (size_t line = 0; line < end;) {
@@ -44,6 +44,8 @@ size_t ShareStart(std::string_view held, size_t end) {
     }
     return start;
 }
+
+} // namespace
 
 void ErrorStream::Append(std::string_view bytes) {
     {

@@ -36,7 +36,3 @@ class ErrorStream {
     bool ended_ = false;
     bool lost_ = false;
 };
-
-// Where the text of the request whose marker stands at `end` begins: just
-// after the last line before `end` that is a marker of an earlier request.
-size_t ShareStart(std::string_view held, size_t end);
