@@ -8,31 +8,12 @@
 
 namespace {
 
-constexpr std::string_view kMarkerHead = "{ready";
-constexpr std::string_view kMarkerEnd = "}\r\n";
-
-// The length of a marker line of any number at `at`, or 0.
-size_t MarkerLengthAt(std::string_view text, size_t at) {
-    if (text.substr(at, kMarkerHead.size()) != kMarkerHead) {
-        return 0;
-    }
-    size_t end = at + kMarkerHead.size();
-    const size_t digits = end;
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
-        ++end;
-    }
-    if (end == digits || text.substr(end, kMarkerEnd.size()) != kMarkerEnd) {
-        return 0;
-    }
-    return end + kMarkerEnd.size() - at;
-}
-
 // Where the text of the request whose marker stands at `end` begins: just
 // after the last line before `end` that is a marker of an earlier request.
 size_t ShareStart(std::string_view held, size_t end) {
     size_t start = 0;
     for (size_t line = 0; line < end;) {
-        const size_t length = MarkerLengthAt(held, line);
+        const size_t length = AnyMarkerLengthAt(held, line);
         if (length > 0 && line + length <= end) {
             start = line + length;
         }

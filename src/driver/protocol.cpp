@@ -3,8 +3,33 @@
 #include <algorithm>
 #include <new>
 
+namespace {
+
+constexpr std::string_view kMarkerHead = "{ready";
+constexpr std::string_view kMarkerEnd = "}\r\n";
+
+} // namespace
+
 std::string ReadyMarker(std::uint64_t number) {
-    return "{ready" + std::to_string(number) + "}\r\n";
+    std::string marker(kMarkerHead);
+    marker += std::to_string(number);
+    marker += kMarkerEnd;
+    return marker;
+}
+
+size_t AnyMarkerLengthAt(std::string_view text, size_t at) {
+    if (text.substr(at, kMarkerHead.size()) != kMarkerHead) {
+        return 0;
+    }
+    size_t end = at + kMarkerHead.size();
+    const size_t digits = end;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
+        ++end;
+    }
+    if (end == digits || text.substr(end, kMarkerEnd.size()) != kMarkerEnd) {
+        return 0;
+    }
+    return end + kMarkerEnd.size() - at;
 }
 
 size_t FindMarkerLine(std::string_view text, std::string_view marker, size_t from) {

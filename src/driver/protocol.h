@@ -20,6 +20,9 @@ inline constexpr size_t kLargestReport = 0x7FFFFFFE;
 // same line ends that request's share of the tool's standard error.
 std::string ReadyMarker(std::uint64_t number);
 
+// The length of a marker line of any request's number at `at`, or 0.
+size_t AnyMarkerLengthAt(std::string_view text, size_t at);
+
 // Where the marker first stands at the start of a line of `text`, at or
 // after `from`; npos when it does not.
 size_t FindMarkerLine(std::string_view text, std::string_view marker, size_t from = 0);

@@ -6,6 +6,7 @@
 namespace {
 
 constexpr std::string_view kExtendedPrefix = "\\\\?\\";
+constexpr std::string_view kExtendedUncPrefix = "\\\\?\\UNC\\";
 constexpr size_t kMaxPath = 260;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -39,7 +40,7 @@ std::string ExtendedLengthPath(std::string_view path) {
         return std::string(path);
     }
     if (StartsWith(path, "\\\\")) {
-        return "\\\\?\\UNC\\" + std::string(path.substr(2));
+        return std::string(kExtendedUncPrefix) + std::string(path.substr(2));
     }
     if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
         return std::string(kExtendedPrefix) + std::string(path);
@@ -48,8 +49,8 @@ std::string ExtendedLengthPath(std::string_view path) {
 }
 
 std::string WithoutExtendedPrefix(std::string_view path) {
-    if (StartsWith(path, "\\\\?\\UNC\\")) {
-        return "\\\\" + std::string(path.substr(8));
+    if (StartsWith(path, kExtendedUncPrefix)) {
+        return "\\\\" + std::string(path.substr(kExtendedUncPrefix.size()));
     }
     if (StartsWith(path, kExtendedPrefix)) {
         return std::string(path.substr(kExtendedPrefix.size()));
