@@ -85,12 +85,16 @@ def soak(c, count):
         for i, name in enumerate(names):
             base = os.path.basename(name)
             rc, info = p.drop(x, y, [name])
+            waited = time.monotonic()
             text = p.text(60, base)
             if (rc != 0 or text is None or headers(text) != []
                     or value_of(text, "File Name") != base
                     or value_of(text, "Directory") != tool_name(p.files)
                     or value_of(text, "Comment") != f"n{i}"):
-                wrong.append((i, rc, (text or "")[:200]))
+                # What the box holds now, and how long the wait took, tell
+                # a lost report from a slow one.
+                wrong.append((i, rc, (text or "")[:200], f"{time.monotonic() - waited:.1f} s",
+                              (p.text() or "")[-200:]))
                 if len(wrong) > 3:
                     break
             if i == 9:
