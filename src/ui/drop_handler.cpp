@@ -101,6 +101,23 @@ void OnDropFiles(HWND box, HDROP dropHandle) {
     }
 }
 
+// Some systems (Wine 10) hand a drop on the box to its top-level window. Only
+// a drop whose point lies on the box counts, as the box alone takes files.
+INT_PTR OnDialogDropFiles(HWND dialog, HDROP dropHandle) {
+    HWND box = GetDlgItem(dialog, kResultBoxId);
+    POINT at{};
+    RECT area{};
+    if (box != nullptr && DragQueryPoint(dropHandle, &at) && GetWindowRect(box, &area)) {
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+        if (PtInRect(&area, at)) {
+            OnDropFiles(box, dropHandle);
+            return TRUE;
+        }
+    }
+    DragFinish(dropHandle);
+    return TRUE;
+}
+
 // The parts of the box's text with how each is decoded.
 struct DecodedPart {
     std::string_view bytes;
@@ -151,13 +168,18 @@ bool ShowReport(HWND box, std::string report, std::string errors) {
     return true;
 }
 
-INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM, LPARAM) {
-    if (message == WM_INITDIALOG) {
-        HWND box = GetDlgItem(dialog, kResultBoxId);
+INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
         PreviousBoxProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ResultBoxProc)));
+            SetWindowLongPtrW(GetDlgItem(dialog, kResultBoxId), GWLP_WNDPROC,
+                              reinterpret_cast<LONG_PTR>(ResultBoxProc)));
+        return 0;
+    case WM_DROPFILES:
+        return OnDialogDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
+    default:
+        return 0;
     }
-    return 0;
 }
 
 LRESULT CALLBACK ResultBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {

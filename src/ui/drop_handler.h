@@ -6,7 +6,9 @@
 #include <string>
 
 // Called for the main window's messages; at WM_INITDIALOG it puts
-// ResultBoxProc in front of the text box. Handles nothing itself: always 0.
+// ResultBoxProc in front of the text box. A drop that reaches the window
+// itself is the box's when its point lies on the box, else it is released.
+// Nonzero for the messages it handled.
 INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Replaces the box's whole text with a report and, after it, the tool's
