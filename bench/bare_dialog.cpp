@@ -6,7 +6,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     HWND dialog = CreateMainDialog(instance);
-    UniqueFont font = dialog != nullptr ? PutResultFont(dialog) : UniqueFont();
-    RunModal(dialog, DialogCallback);
+    const BoxFonts fonts = dialog != nullptr ? PutResultFonts(dialog) : BoxFonts();
+    RunModal(dialog, DialogCallback, {PendingDropWork, OnDropWorkDone});
     return 0;
 }

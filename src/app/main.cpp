@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "driver/exiftool.h"
+#include "driver/tool_process.h"
 #include "report/messages.h"
 #include "report/show_error.h"
 #include "ui/drop_handler.h"
@@ -13,8 +13,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     {
         HWND dialog = CreateMainDialog(instance);
-        UniqueFont font = dialog != nullptr ? PutResultFont(dialog) : UniqueFont();
-        RunModal(dialog, DialogCallback);
+        const BoxFonts fonts = dialog != nullptr ? PutResultFonts(dialog) : BoxFonts();
+        RunModal(dialog, DialogCallback, {PendingDropWork, OnDropWorkDone});
     }
     StopExifTool();
     return 0;

@@ -58,3 +58,20 @@ class WindowDc {
     HWND window_;
     HDC dc_;
 };
+
+// An object selected into a device context, which gets its old one back.
+class DcSelection {
+  public:
+    DcSelection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+    ~DcSelection() {
+        if (old_ != nullptr && old_ != HGDI_ERROR) {
+            SelectObject(dc_, old_);
+        }
+    }
+    DcSelection(const DcSelection&) = delete;
+    DcSelection& operator=(const DcSelection&) = delete;
+
+  private:
+    HDC dc_;
+    HGDIOBJ old_;
+};

@@ -63,7 +63,13 @@ ErrorStream::Share ErrorStream::Take(std::string_view marker, std::chrono::milli
         }
         changed_.wait_until(hold, deadline);
     }
-    const size_t stop = end == std::string::npos ? held_.size() : end;
+    size_t stop = end;
+    size_t next = end == std::string::npos ? end : end + marker.size();
+    if (end == std::string::npos) {
+        const size_t lastLineEnd = held_.rfind('\n');
+        stop = ended_ ? held_.size() : lastLineEnd == std::string::npos ? 0 : lastLineEnd + 1;
+        next = stop;
+    }
     const size_t start = ShareStart(held_, stop);
     Share share;
     share.lost = std::exchange(lost_, false);
@@ -72,6 +78,18 @@ ErrorStream::Share ErrorStream::Take(std::string_view marker, std::chrono::milli
     } catch (const std::bad_alloc&) {
         share.lost = true;
     }
-    held_.erase(0, end == std::string::npos ? stop : end + marker.size());
+    held_.erase(0, next);
+    if (held_.capacity() > kKeptCapacity && held_.size() <= kKeptCapacity / 2) {
+        try {
+            std::string(held_).swap(held_);
+        } catch (const std::bad_alloc&) {
+            // Kept as it is; it is given back at a later take.
+        }
+    }
     return share;
+}
+
+size_t ErrorStream::Capacity() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return held_.capacity();
 }

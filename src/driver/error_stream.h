@@ -25,9 +25,17 @@ class ErrorStream {
 
     // Waits until the marker has come at the start of a line, the stream has
     // ended or `wait` has passed, and takes what came before the marker since
-    // the last marker of an earlier request (or the start); without the
-    // marker, all that has come since.
+    // the last marker of an earlier request (or the start). Without the
+    // marker it takes the whole lines that came since, and keeps a last line
+    // without its line end for the next take: it may be the start of the
+    // late marker.
     Share Take(std::string_view marker, std::chrono::milliseconds wait);
+
+    // The memory it holds on to, for tests.
+    size_t Capacity();
+
+    // What it keeps room for between takes; a flood's peak is given back.
+    static constexpr size_t kKeptCapacity = size_t{64} * 1024;
 
   private:
     std::mutex lock_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "report/messages.h"
+
 namespace {
 
 constexpr std::string_view kMarkerHead = "{ready";
@@ -44,11 +46,19 @@ size_t FindMarkerLine(std::string_view text, std::string_view marker, size_t fro
     return std::string_view::npos;
 }
 
+namespace {
+
+bool BreaksTheLine(const std::string& path) {
+    return path.find_first_of("\r\n") != std::string::npos;
+}
+
+} // namespace
+
 std::vector<std::string> RequestLines(const std::vector<std::string>& utf8Paths,
                                       std::uint64_t number) {
     std::vector<std::string> lines = {"-charset\r\n", "filename=utf8\r\n"};
     for (const std::string& path : utf8Paths) {
-        if (path.find_first_of("\r\n") != std::string::npos) {
+        if (BreaksTheLine(path)) {
             continue;
         }
         lines.push_back(path + "\r\n");
@@ -59,6 +69,21 @@ std::vector<std::string> RequestLines(const std::vector<std::string>& utf8Paths,
     lines.push_back(ReadyMarker(number));
     lines.push_back("-execute" + std::to_string(number) + "\r\n");
     return lines;
+}
+
+std::string LeftOutNotes(const std::vector<std::string>& utf8Paths) {
+    std::string notes;
+    for (const std::string& path : utf8Paths) {
+        if (!BreaksTheLine(path)) {
+            continue;
+        }
+        notes += kLeftOutText;
+        for (const char c : path) {
+            notes += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : std::string(1, c);
+        }
+        notes += "\r\n";
+    }
+    return notes;
 }
 
 ReportCollector::ReportCollector(std::string marker, size_t largest)

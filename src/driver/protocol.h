@@ -34,6 +34,10 @@ size_t FindMarkerLine(std::string_view text, std::string_view marker, size_t fro
 std::vector<std::string> RequestLines(const std::vector<std::string>& utf8Paths,
                                       std::uint64_t number);
 
+// One line for each path that RequestLines leaves out, naming it with its
+// line breaks shown; empty when it leaves out none.
+std::string LeftOutNotes(const std::vector<std::string>& utf8Paths);
+
 // Collects what the tool writes until it ends with the expected marker at the
 // start of a line. Bytes are looked at only at the end of all collected so
 // far, so a marker split over reads is found and one followed by more bytes
@@ -66,6 +70,10 @@ class ReportCollector {
     size_t seen_ = 0;
     bool lost_ = false;
 };
+
+// The most one write to the tool holds: a tool that stops reading
+// mid-request then holds back little.
+inline constexpr size_t kLargestWrite = size_t{64} * 1024;
 
 // One write call: the bytes it took, or nothing when it failed.
 using WriteCall = std::function<std::optional<size_t>(std::string_view piece)>;

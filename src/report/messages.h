@@ -27,6 +27,14 @@ inline constexpr std::string_view kNoMemoryText =
     "There is not enough memory to show the report of this drop.\r\n"
     "The box keeps what it showed before.";
 
+// Lines the program adds to the box, after the tool's report and errors.
+inline constexpr std::string_view kLeftOutText =
+    "Not handed to exiftool, as a line break in a name would break its request: ";
+inline constexpr std::string_view kErrorTextLostText =
+    "The tool's error text for this drop was lost: there was not enough memory to hold it.";
+inline constexpr std::string_view kCancelledText =
+    "The drop was cancelled: exiftool was stopped, and the next drop starts it again.";
+
 // The report text of a failed call: the label, " failed with error", the code
 // as an unsigned decimal behind one space, CR LF, then the system's own text
 // for the code as it comes (its line end, if any, ends the report).

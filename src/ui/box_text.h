@@ -5,7 +5,9 @@
 #include <vector>
 
 // The pieces of the box's text, in order, each decoded on its own: the report
-// up to its first zero byte; then, when the tool wrote errors, a line break
-// where the report does not end in one, and the errors as the tool wrote them
-// (up to their first zero byte). Without errors, the report alone.
-std::vector<std::string_view> BoxTextParts(std::string_view report, std::string_view errors);
+// up to its first zero byte; then, when the tool wrote errors, the errors as
+// the tool wrote them (up to their first zero byte); then the program's own
+// notes. Each after the first starts on a line of its own: a line break goes
+// before it where the text before does not end in one.
+std::vector<std::string_view> BoxTextParts(std::string_view report, std::string_view errors,
+                                           std::string_view notes = {});

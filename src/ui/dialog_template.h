@@ -13,6 +13,8 @@ inline constexpr std::uint32_t kResultBoxStyle = 0x50200004; // child, visible, 
 inline constexpr char kWindowCaption[] =
     "Drag and drop file(s) or folder(s) to see any supported meta data";
 inline constexpr char kResultFontFace[] = "COURIER";
+// For reports the Courier face cannot show whole.
+inline constexpr char kFallbackFontFace[] = "Courier New";
 inline constexpr int kResultFontPoints = 8;
 
 struct PixelRect {

@@ -1,52 +1,46 @@
 #include "ui/drop_handler.h"
 
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/utf8.h"
 #include "common/win_resources.h"
 #include "common/win_text.h"
-#include "driver/exiftool.h"
+#include "driver/exchange.h"
+#include "driver/tool_process.h"
 #include "report/messages.h"
 #include "report/show_error.h"
 #include "ui/box_text.h"
 #include "ui/dialog_template.h"
+#include "ui/drop_queue.h"
+#include "ui/main_window.h"
 
 namespace {
 
+constexpr WPARAM kCtrlA = 0x01;
+
 WNDPROC PreviousBoxProc = nullptr;
-bool exchangeInProgress = false;
+HWND resultBox = nullptr;
+DropQueue drops;
+// The drop being worked on was cancelled: its answer goes unshown.
+bool cancelled = false;
 
-// Marks the drop being handled, however its handling ends.
-class ExchangeInProgress {
-  public:
-    ExchangeInProgress() { exchangeInProgress = true; }
-    ~ExchangeInProgress() { exchangeInProgress = false; }
-    ExchangeInProgress(const ExchangeInProgress&) = delete;
-    ExchangeInProgress& operator=(const ExchangeInProgress&) = delete;
-};
-
-// The wait cursor while the tool works; then the cursor of whatever window
-// is under the pointer, as a move of the mouse would give it.
-class WaitCursor {
-  public:
-    WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
-    ~WaitCursor() {
-        POINT at{};
-        HWND under = GetCursorPos(&at) ? WindowFromPoint(at) : nullptr;
-        if (under == nullptr || GetWindowThreadProcessId(under, nullptr) != GetCurrentThreadId()) {
-            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-            return;
-        }
-        const LRESULT hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
-        SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
-                     MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
+// Gives the window under the pointer its cursor again, as a move of the
+// mouse would: the wait cursor while a drop is worked on, its own after.
+void RefreshCursor() {
+    POINT at{};
+    HWND under = GetCursorPos(&at) ? WindowFromPoint(at) : nullptr;
+    if (under == nullptr || GetWindowThreadProcessId(under, nullptr) != GetCurrentThreadId()) {
+        return;
     }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
+    const LRESULT hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+    SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                 MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
+}
 
 std::vector<std::string> DroppedPaths(HDROP drop) {
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -70,35 +64,112 @@ void ShowNoMemory() {
     }
 }
 
-void HandleDrop(HWND box, HDROP drop) {
-    ToolAnswer answer = ExchangeWithExifTool(DroppedPaths(drop));
+// The failed calls, then the report; what the window no longer shows after
+// it was closed under a box goes unsaid.
+void ShowAnswer(HWND box, ToolAnswer answer) {
+    for (const ToolFailure& failure : answer.failures) {
+        if (!IsWindow(box)) {
+            return;
+        }
+        ShowError(failure.label, failure.code);
+    }
     if (!IsWindow(box)) {
-        // The window was closed while an error box of this drop was open.
         return;
     }
-    if (answer.lost || !ShowReport(box, std::move(answer.report), std::move(answer.errors))) {
+    if (answer.errorsLost) {
+        answer.notes += kErrorTextLostText;
+        answer.notes += "\r\n";
+    }
+    if (answer.lost || !ShowReport(box, std::move(answer.report), std::move(answer.errors),
+                                   std::move(answer.notes))) {
         ShowNoMemory();
     }
 }
 
+// True once the drop is worked on off this thread; false when it has been
+// answered here already.
+bool BeginDrop(HWND box, std::vector<std::string> paths) {
+    if (RestartExifToolIfEnded() != 1) {
+        // The start has said why.
+        if (IsWindow(box)) {
+            ShowReport(box, std::string(kErrorReport));
+        }
+        return false;
+    }
+    if (BeginExchange(std::move(paths)) == nullptr) {
+        ShowNoMemory();
+        return false;
+    }
+    return true;
+}
+
+void StartNextDrop(HWND box) {
+    while (IsWindow(box)) {
+        std::optional<std::vector<std::string>> paths = drops.Begin();
+        if (!paths) {
+            break;
+        }
+        if (BeginDrop(box, std::move(*paths))) {
+            break;
+        }
+        drops.Finish();
+    }
+    RefreshCursor();
+}
+
 void OnDropFiles(HWND box, HDROP dropHandle) {
     UniqueDrop drop(dropHandle);
-    if (exchangeInProgress) {
-        // Only while an error box of the running drop has its own loop: a
-        // second request now would mix its lines with the first's.
-        return;
-    }
-    ExchangeInProgress inProgress;
-    WaitCursor waiting;
-    // Nothing may leave a window procedure; the tool's streams are in step
-    // whatever failed here.
+    // Nothing may leave a window procedure.
     try {
-        HandleDrop(box, drop.Get());
+        drops.Add(DroppedPaths(drop.Get()));
     } catch (const std::bad_alloc&) {
         ShowNoMemory();
+        return;
     } catch (const std::length_error&) {
         ShowNoMemory();
+        return;
     }
+    drop.Reset();
+    StartNextDrop(box);
+}
+
+// The tool is ended at once; its answer, a failed read, goes unshown.
+bool CancelDrop(HWND box) {
+    if (cancelled || ExchangeInProgress() == nullptr) {
+        return false;
+    }
+    EndExifTool();
+    cancelled = true;
+    try {
+        ShowReport(box, std::string(kCancelledText) + "\r\n");
+    } catch (const std::bad_alloc&) {
+        SetWindowTextW(box, L"");
+    }
+    return true;
+}
+
+bool OnKeyDown(HWND box, WPARAM key) {
+    switch (key) {
+    case VK_ESCAPE:
+        return CancelDrop(box);
+    case 'A':
+        if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) {
+            return false;
+        }
+        // Ctrl+A selects the whole report, for Ctrl+C to copy.
+        SendMessageW(box, EM_SETSEL, 0, -1);
+        return true;
+    default:
+        return false;
+    }
+}
+
+INT_PTR OnSetCursor(LPARAM lParam) {
+    if (!drops.Busy() || LOWORD(lParam) != HTCLIENT) {
+        return 0;
+    }
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    return TRUE;
 }
 
 // Some systems (Wine 10) hand a drop on the box to its top-level window. Only
@@ -127,10 +198,10 @@ struct DecodedPart {
 
 } // namespace
 
-bool ShowReport(HWND box, std::string report, std::string errors) {
+bool ShowReport(HWND box, std::string report, std::string errors, std::string notes) {
     std::vector<DecodedPart> parts;
     size_t length = 0;
-    for (std::string_view bytes : BoxTextParts(report, errors)) {
+    for (std::string_view bytes : BoxTextParts(report, errors, notes)) {
         if (bytes.size() > kLargestReport) {
             return false;
         }
@@ -144,6 +215,7 @@ bool ShowReport(HWND box, std::string report, std::string errors) {
     }
     if (length == 0) {
         // The box keeps the old layout of an empty buffer handed to it.
+        FitBoxFont(box, std::u16string_view());
         SetWindowTextW(box, L"");
         return true;
     }
@@ -155,28 +227,33 @@ bool ShowReport(HWND box, std::string report, std::string errors) {
         return false;
     }
     auto* out = static_cast<wchar_t*>(LocalLock(text.Get()));
+    const std::u16string_view whole(reinterpret_cast<const char16_t*>(out), length);
     for (const DecodedPart& part : parts) {
         WidenInto(part.bytes, part.ansi, out, part.length);
         out += part.length;
     }
+    FitBoxFont(box, whole);
     LocalUnlock(text.Get());
     std::string().swap(report);
     std::string().swap(errors);
+    std::string().swap(notes);
     UniqueLocalMemory<void> previous(
         reinterpret_cast<HLOCAL>(SendMessageW(box, EM_GETHANDLE, 0, 0)));
     SendMessageW(box, EM_SETHANDLE, reinterpret_cast<WPARAM>(text.Release()), 0);
     return true;
 }
 
-INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        resultBox = GetDlgItem(dialog, kResultBoxId);
         PreviousBoxProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(GetDlgItem(dialog, kResultBoxId), GWLP_WNDPROC,
-                              reinterpret_cast<LONG_PTR>(ResultBoxProc)));
+            SetWindowLongPtrW(resultBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ResultBoxProc)));
         return 0;
     case WM_DROPFILES:
         return OnDialogDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
+    case WM_SETCURSOR:
+        return OnSetCursor(lParam);
     default:
         return 0;
     }
@@ -185,10 +262,41 @@ INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 LRESULT CALLBACK ResultBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DROPFILES:
-        // Handled and released here; the released handle goes no further.
+        // Released here once its paths are read; the handle goes no further.
         OnDropFiles(box, reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_KEYDOWN:
+        if (OnKeyDown(box, wParam)) {
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == kCtrlA) {
+            // Its key went to select all.
+            return 0;
+        }
+        break;
     default:
-        return CallWindowProcW(PreviousBoxProc, box, message, wParam, lParam);
+        break;
     }
+    return CallWindowProcW(PreviousBoxProc, box, message, wParam, lParam);
+}
+
+HANDLE PendingDropWork() {
+    return ExchangeInProgress();
+}
+
+void OnDropWorkDone() {
+    ToolAnswer answer = FinishExchange();
+    if (!std::exchange(cancelled, false) && resultBox != nullptr) {
+        try {
+            ShowAnswer(resultBox, std::move(answer));
+        } catch (const std::bad_alloc&) {
+            ShowNoMemory();
+        } catch (const std::length_error&) {
+            ShowNoMemory();
+        }
+    }
+    drops.Finish();
+    StartNextDrop(resultBox);
 }

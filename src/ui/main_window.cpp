@@ -3,11 +3,44 @@
 #include <vector>
 
 #include "common/win_text.h"
+#include "ui/box_font.h"
 #include "ui/dialog_template.h"
 
 namespace {
 
 DialogCallbackProc dialogCallback = nullptr;
+// The box's fonts, which WinMain owns for as long as the box lives, and the
+// code page of its own face; 0 where the system cannot tell it.
+HFONT boxFace = nullptr;
+HFONT boxFallback = nullptr;
+unsigned boxCodePage = 0;
+
+// Courier New in whatever script the report needs, at the line height the
+// box's own face has as the system made it. Also gives that face's code page.
+UniqueFont MakeFallbackFont(HWND box, HFONT face, unsigned* codePage) {
+    TEXTMETRICW metrics{};
+    CHARSETINFO charset{};
+    {
+        WindowDc dc(box);
+        DcSelection selected(dc.Get(), face);
+        if (!GetTextMetricsW(dc.Get(), &metrics)) {
+            return UniqueFont();
+        }
+        const UINT_PTR id = static_cast<UINT_PTR>(GetTextCharsetInfo(dc.Get(), nullptr, 0));
+        *codePage = TranslateCharsetInfo(reinterpret_cast<DWORD*>(id), &charset, TCI_SRCCHARSET)
+                        ? charset.ciACP
+                        : 0;
+    }
+    LOGFONTW description{};
+    // Positive: the cell height, as the line height is.
+    description.lfHeight = metrics.tmHeight;
+    description.lfWeight = FW_NORMAL;
+    description.lfCharSet = DEFAULT_CHARSET;
+    description.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+    description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    Widen(kFallbackFontFace).copy(description.lfFaceName, LF_FACESIZE - 1);
+    return UniqueFont(CreateFontIndirectW(&description));
+}
 
 INT_PTR OnCallbackResult(HWND dialog, INT_PTR result) {
     if (GetWindowLongPtrW(dialog, DWLP_MSGRESULT) == 0) {
@@ -110,10 +143,10 @@ HWND CreateMainDialog(HINSTANCE instance) {
     return dialog;
 }
 
-UniqueFont PutResultFont(HWND dialog) {
+BoxFonts PutResultFonts(HWND dialog) {
     HWND box = GetDlgItem(dialog, kResultBoxId);
     if (box == nullptr) {
-        return UniqueFont();
+        return BoxFonts();
     }
     LOGFONTW description{};
     {
@@ -124,16 +157,36 @@ UniqueFont PutResultFont(HWND dialog) {
     description.lfCharSet = ANSI_CHARSET;
     // Where Courier is missing, the nearest face should still be fixed-pitch.
     description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-    const std::wstring face = Widen(kResultFontFace);
-    face.copy(description.lfFaceName, LF_FACESIZE - 1);
-    UniqueFont font(CreateFontIndirectW(&description));
-    if (font) {
-        SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    Widen(kResultFontFace).copy(description.lfFaceName, LF_FACESIZE - 1);
+    BoxFonts fonts;
+    fonts.face.Reset(CreateFontIndirectW(&description));
+    if (!fonts.face) {
+        return fonts;
     }
-    return font;
+    SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.face.Get()), TRUE);
+    fonts.fallback = MakeFallbackFont(box, fonts.face.Get(), &boxCodePage);
+    boxFace = fonts.face.Get();
+    boxFallback = fonts.fallback.Get();
+    return fonts;
 }
 
-void RunModal(HWND dialog, DialogCallbackProc callback) {
+void FitBoxFont(HWND box, std::u16string_view report) {
+    if (boxFace == nullptr || boxFallback == nullptr || boxCodePage == 0) {
+        return;
+    }
+    HFONT wanted = ChooseBoxFace(report, boxCodePage) == BoxFace::Raster ? boxFace : boxFallback;
+    if (reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)) == wanted) {
+        return;
+    }
+    // Emptied first, so that the old report is not laid out again in the new
+    // face; a new font would also bring margins of its own.
+    const LRESULT margins = SendMessageW(box, EM_GETMARGINS, 0, 0);
+    SetWindowTextW(box, L"");
+    SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(wanted), FALSE);
+    SendMessageW(box, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+}
+
+void RunModal(HWND dialog, DialogCallbackProc callback, BackgroundWork work) {
     if (dialog == nullptr) {
         return;
     }
@@ -144,13 +197,24 @@ void RunModal(HWND dialog, DialogCallbackProc callback) {
     callback(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
     dialogCallback = callback;
     ShowWindow(dialog, SW_SHOW);
-
-    MSG message{};
     while (IsWindow(dialog)) {
-        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            Sleep(1);
-            continue;
-        }
+        RunLoopOnce(dialog, work);
+    }
+}
+
+void RunLoopOnce(HWND dialog, BackgroundWork work) {
+    HANDLE pending = work.pending();
+    const DWORD count = pending != nullptr ? 1 : 0;
+    // No time-out: at rest the thread sleeps until there is something to do.
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(count, &pending, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (count == 1 && woke == WAIT_OBJECT_0) {
+        // Messages that wait meanwhile wake the next turn at once.
+        work.done();
+        return;
+    }
+    MSG message{};
+    while (IsWindow(dialog) && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (!IsDialogMessageW(dialog, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);

@@ -4,6 +4,7 @@ dropped on it by XDND. usage: cases.py GROUP"""
 
 import os
 import re
+import shutil
 import sys
 import threading
 import time
@@ -195,8 +196,9 @@ def missing_tool(c):
 
 
 def tool_dies(c):
-    """The tool ends mid-report: an E09 box, then {error} in the box; a drop
-    while the box is up is refused."""
+    """The tool ends mid-report: an E09 box, then {error} in the box; the
+    next drop, made while the box is up, is answered after it by a new tool.
+    A tool removed meanwhile is missed by the next drop, which says so."""
     p = Program("tool-dies", tool="stand-in").start()
     try:
         if not c.check(p.window(30) is not None, "the main window appears"):
@@ -208,21 +210,42 @@ def tool_dies(c):
         c.check(len(boxes) == 1 and boxes[0]["caption"] == "Error"
                 and re.match(r"E09 ReadFile failed with error \d+\r\n", boxes[0]["text"]),
                 "an Error box tells of the failed read", str(boxes))
-        rc, info = p.drop(x, y, [touch(os.path.join(p.files, "while-box.txt"))])
         c.check(p.press_ok() is not None, "OK closes the error box")
         c.check(p.text(30, "{error}") == "{error}", "the box then says {error}")
-        time.sleep(1.5)
-        c.check(p.message_boxes() == [] and p.text() == "{error}",
-                "the drop made while the error box was up did nothing")
-        # The dead tool cannot take the stop lines; each failed write has its box.
-        p.post("sc_close")
-        gone_at = p.wait_gone()
-        c.check(gone_at is not None, "the window closes")
-        seen = p.dismiss_boxes()
-        print(f"     boxes on closing: {[b['text'].splitlines()[0] for b in seen]}")
-        c.check(all(b["caption"] == "Error" and b["text"].startswith("E08 WriteFile") for b in seen),
-                "closing tells only of the failed writes to the dead tool", str(seen))
-        c.check(p.wait_exit(30) == 0, "the program ends with exit code 0")
+
+        p.drop(x, y, [touch(os.path.join(p.files, "fake-die"))])
+        c.check(len(p.message_boxes(30, 1)) == 1, "a tool started anew dies again: its E09 box")
+        name = touch(os.path.join(p.files, "while-box.txt"))
+        # Clear of the box, which stands over the window's centre.
+        left, top = p.facts["box"]["client"][:2]
+        rc, info = p.drop(left + 20, top + 20, [name])
+        c.check(rc == 0, "a drop while the error box is up is taken", info)
+        time.sleep(1)
+        c.check(len(p.message_boxes()) == 1, "and waits for the box")
+        c.check(p.press_ok() is not None, "OK closes the error box")
+        c.check(p.text(30, "while-box.txt") == f"======== {windows_path(name)}\r\n"
+                "Fake Name : while-box.txt\r\n",
+                "then that drop is answered by a new tool, with no box", repr(p.text()))
+        c.check(p.message_boxes() == [], "no box for the new tool")
+
+        # The tool is gone for good: each drop says so and the window stays.
+        for pid in p.tools():
+            os.kill(pid, 9)
+        os.remove(os.path.join(p.folder, "exiftool.exe"))
+        time.sleep(1)
+        p.drop(x, y, [touch(os.path.join(p.files, "no-tool.txt"))])
+        boxes = p.message_boxes(30, 1)
+        c.check([(b["caption"], b["text"]) for b in boxes]
+                == [("Error - Missing Executable", "Missing exiftool.exe")],
+                "a drop with the tool removed shows the missing-tool box alone", str(boxes))
+        p.press_ok()
+        c.check(p.text(30, "{error}") == "{error}", "and the box says {error}")
+        shutil.copy(harness.STAND_IN, os.path.join(p.folder, "exiftool.exe"))
+        name = touch(os.path.join(p.files, "tool-back.txt"))
+        p.drop(x, y, [name])
+        c.check(p.text(30, "tool-back.txt") is not None, "with the tool back, the next drop is answered")
+        c.check(p.message_boxes() == [], "no further box")
+        p.close_and_time(c, lambda: p.post("sc_close"), "close")
     finally:
         p.stop()
 
@@ -238,8 +261,8 @@ def tool_dies(c):
         seen = p.dismiss_boxes()
         labels = [b["text"].split(" failed")[0] for b in seen]
         print(f"     boxes: {labels}")
-        c.check(labels[:1] == ["E09 ReadFile"] and all(l == "E08 WriteFile" for l in labels[1:])
-                and len(labels) <= 3, "the E09 box, then only the shutdown's E08 boxes", str(seen))
+        c.check(labels == ["E09 ReadFile"], "the E09 box alone: no stop lines to a dead tool",
+                str(seen))
         c.check(p.wait_exit(30) == 0, "the program then ends with exit code 0")
     finally:
         p.stop()
@@ -277,7 +300,6 @@ def waiting(c):
         c.check(harness.cursor() == beam, "then the box's I-beam is back")
         c.check(p.message_boxes() == [], "no message box came up")
 
-        # The drag source hears back only once the drop is handled.
         p.drop(x, y, [touch(os.path.join(p.files, "fake-slow-60000"))], timeout=2)
         c.check(p.tools() != [], "the tool is answering slowly")
         p.stop()
@@ -365,6 +387,98 @@ def closing(c):
         p.stop()
 
 
+def responsive(c):
+    """The window never waits on the tool: it sleeps at rest, answers while
+    the tool works, keeps every drop, cancels one on Escape, and closes at
+    once during one."""
+    p = Program("responsive", tool="stand-in", log=True).start()
+    try:
+        if not c.check(p.window(30) is not None, "the main window appears"):
+            return
+        x, y = p.box_centre()
+        time.sleep(1)
+        before = p.main_thread_switches()
+        time.sleep(5)
+        after = p.main_thread_switches()
+        rate = (after - before) / 5 if before is not None and after is not None else None
+        print(f"     at rest the window's thread wakes {rate} times a second")
+        # Polling every millisecond woke it over a thousand times a second.
+        c.check(rate is not None and rate < 100, "at rest the window's thread sleeps", str(rate))
+
+        answered = {}
+        asking = threading.Thread(target=lambda: answered.update(p.answers(7) or {}))
+        asking.start()
+        time.sleep(0.5)
+        rc, info = p.drop(x, y, [touch(os.path.join(p.files, "fake-slow-6000"))])
+        asking.join()
+        print(f"     while the tool works 6 s: {answered}")
+        c.check(rc == 0 and answered.get("asked", 0) >= 30 and answered.get("unanswered") == 0
+                and answered.get("slowest_ms", 10**6) <= 1000,
+                "while the tool works, the window answers each message within 1 s", str(answered))
+
+        names = [touch(os.path.join(p.files, f"queued-{i}.txt")) for i in range(3)]
+        rc, info = p.drop(x, y, [touch(os.path.join(p.files, "fake-slow-3000"))])
+        for name in names:
+            p.drop(x, y, [name])
+        last = f"======== {windows_path(names[-1])}\r\nFake Name : queued-2.txt\r\n"
+        c.check(p.text(30, "queued-2.txt") == last, "three drops made during a request: the last shows",
+                repr(p.text()))
+        sent = p.logged("input.bin")
+        where = [sent.find(windows_path(n)) for n in names]
+        c.check(-1 not in where and where == sorted(where) and sent.count("-execute") == 5,
+                "each was sent to the tool on its own, in the order it came", str(where))
+
+        p.keys("ctrl+a")
+        rc, lines = harness.observe("lines")
+        c.check(rc == 0 and lines[0]["selection"] == [0, len(last)],
+                "Ctrl+A selects the whole report", str(lines))
+
+        p.drop(x, y, [touch(os.path.join(p.files, "fake-slow-60000"))])
+        time.sleep(0.5)
+        working = p.tools()
+        p.keys("Escape")
+        pressed = time.monotonic()
+        while p.tools() and time.monotonic() - pressed < 10:
+            time.sleep(0.05)
+        took = time.monotonic() - pressed
+        print(f"     Escape: the tool gone after {took:.2f} s")
+        c.check(working and not p.tools() and took <= 1, "Escape ends the working tool within 1 s",
+                f"{working} {took:.2f} s")
+        c.check(p.text(10, "cancelled") == "The drop was cancelled: exiftool was stopped, and "
+                "the next drop starts it again.\r\n", "the box says the drop was cancelled")
+        name = touch(os.path.join(p.files, "after-cancel.txt"))
+        p.drop(x, y, [name])
+        c.check(p.text(30, "after-cancel.txt") is not None and p.tools() != []
+                and p.logged("args.txt").count("exe=") == 2,
+                "the next drop is answered by a tool started anew", p.logged("args.txt"))
+        c.check(p.message_boxes() == [], "no message box came up")
+        p.close_and_time(c, lambda: p.post("sc_close"), "close at rest")
+    finally:
+        p.stop()
+
+    p = Program("close-during-drop", tool="stand-in").start()
+    try:
+        if not c.check(p.window(30) is not None, "the main window appears again"):
+            return
+        x, y = p.box_centre()
+        p.drop(x, y, [touch(os.path.join(p.files, "fake-slow-30000"))])
+        time.sleep(0.5)
+        c.check(p.tools() != [], "the tool works on a 30 s request")
+        clicked = time.time()
+        p.keys("alt+F4")
+        gone_at = p.wait_gone(10)
+        rc = p.wait_exit(10)
+        c.check(gone_at is not None and gone_at - clicked <= 1.5, "Alt+F4 during a drop: the window goes at once",
+                f"{None if gone_at is None else gone_at - clicked}")
+        ended = None if p.exited_at is None else p.exited_at - clicked
+        print(f"     Alt+F4 during a drop: the process ended {ended} s after the key")
+        c.check(rc == 0 and ended is not None and ended <= 4,
+                "the process ends within 4 s, with exit code 0", f"{rc} after {ended}")
+        c.check(p.tools() == [], "the tool is gone too")
+    finally:
+        p.stop()
+
+
 GROUPS = {
     "real_tool_report": real_tool_report,
     "real_tool_names": real_tool_names,
@@ -374,6 +488,7 @@ GROUPS = {
     "waiting": waiting,
     "small_screen": small_screen,
     "closing": closing,
+    "responsive": responsive,
 }
 
 

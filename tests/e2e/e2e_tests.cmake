@@ -3,7 +3,7 @@
 # copies of the program.
 set(E2E_CASES ${CMAKE_SOURCE_DIR}/tests/e2e/cases.py)
 foreach(group real_tool_report real_tool_names drop_targets missing_tool tool_dies waiting
-    small_screen closing)
+    small_screen closing responsive)
   add_wine_test(NAME e2e_${group} TIMEOUT 240 COMMAND /usr/bin/python3 ${E2E_CASES} ${group})
 endforeach()
 

@@ -130,7 +130,7 @@ class Program:
     """One copy of metadrop.exe in its own folder, with the real tool, the
     stand-in or no tool at all beside it."""
 
-    def __init__(self, name, tool="real"):
+    def __init__(self, name, tool="real", log=False):
         self.folder = os.path.join(TEST_ROOT, name)
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
@@ -147,6 +147,10 @@ class Program:
             shutil.copy(STAND_IN, os.path.join(self.folder, "exiftool.exe"))
         self.files = os.path.join(self.folder, "files")
         os.makedirs(self.files)
+        # The stand-in logs what it was started as and every byte it read.
+        self.log = os.path.join(self.folder, "log") if log else None
+        if self.log:
+            os.makedirs(self.log)
         self.proc = None
         self.exited_at = None
         self.facts = None
@@ -154,13 +158,14 @@ class Program:
     def start(self):
         self.out = open(os.path.join(self.folder, "wine.out"), "wb")
         self.err = open(os.path.join(self.folder, "wine.err"), "wb")
+        env = dict(ENV, FAKE_EXIFTOOL_LOG=windows_path(self.log)) if self.log else ENV
         self.proc = subprocess.Popen(
             [WINE, self.exe],
             cwd=self.folder,
             stdin=subprocess.DEVNULL,
             stdout=self.out,
             stderr=self.err,
-            env=ENV,
+            env=env,
         )
         threading.Thread(target=self._watch, daemon=True).start()
         return self
@@ -287,6 +292,40 @@ class Program:
             if "exiftool.exe" in cmd and any(w in cmd for w in wanted):
                 pids.append(int(pid))
         return pids
+
+    def logged(self, name):
+        """The stand-in's log: "args.txt" (one exe= line per start) or
+        "input.bin" (every byte it read)."""
+        try:
+            with open(os.path.join(self.log, name), "rb") as f:
+                return f.read().decode("utf-8", "replace")
+        except FileNotFoundError:
+            return ""
+
+    def answers(self, seconds):
+        """Asks the window every 100 ms for `seconds` whether it takes
+        messages; the observer's account, or None."""
+        rc, lines = observe("answers", seconds, timeout=seconds + 30)
+        return lines[0] if rc == 0 and lines else None
+
+    def main_thread_switches(self):
+        """How often the program's main thread has slept and woken so far
+        (its voluntary context switches), or None."""
+        wanted = windows_path(self.exe).lower()
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as fh:
+                    cmd = fh.read().replace(b"\0", b" ").decode("utf-8", "replace").lower()
+                if wanted not in cmd and self.exe.lower() not in cmd:
+                    continue
+                # Wine runs the program's main thread on the process's first one.
+                with open(f"/proc/{pid}/task/{pid}/status") as fh:
+                    for line in fh:
+                        if line.startswith("voluntary_ctxt_switches:"):
+                            return int(line.split()[1])
+            except OSError:
+                continue
+        return None
 
     def dismiss_boxes(self, timeout=30):
         """Presses OK on every message box until the process ends; returns

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/box_text.h"
 #include "ui/dialog_template.h"
 
 namespace {
@@ -85,26 +84,6 @@ TEST(FitToWorkArea, TakesTheWorkAreaOnlyInADimensionTooLargeForIt) {
     // Equal or smaller: nothing changes.
     EXPECT_EQ(FitToWorkArea(window, {-3, -10, 1397, 990}), window);
     EXPECT_EQ(FitToWorkArea(window, {0, 0, 1920, 1200}), window);
-}
-
-std::vector<std::string> Parts(std::string_view report, std::string_view errors) {
-    std::vector<std::string> parts;
-    for (std::string_view part : BoxTextParts(report, errors)) {
-        parts.emplace_back(part);
-    }
-    return parts;
-}
-
-TEST(BoxTextParts, ReportAloneOrFollowedByTheToolsErrorsOnALineOfTheirOwn) {
-    using Lines = std::vector<std::string>;
-    EXPECT_EQ(Parts("a : 1\r\n", ""), Lines{"a : 1\r\n"});
-    EXPECT_EQ(Parts("", ""), Lines{""});
-    EXPECT_EQ(Parts(std::string_view("a\0b", 3), ""), Lines{"a"});
-    EXPECT_EQ(Parts("a : 1\r\n", "Error: x\r\n"), (Lines{"a : 1\r\n", "Error: x\r\n"}));
-    EXPECT_EQ(Parts("", "Error: x\r\n"), (Lines{"", "Error: x\r\n"}));
-    EXPECT_EQ(Parts("{error}", "Error: x\r\n"), (Lines{"{error}", "\r\n", "Error: x\r\n"}));
-    EXPECT_EQ(Parts(std::string_view("a\0b", 3), std::string_view("e\0f", 3)),
-              (Lines{"a", "\r\n", "e"}));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 # The Windows test programs under Wine, one CTest test per group.
 set(DRIVER_TESTS ${METADROP_WIN_DIR}/tests/windows/driver/driver_tests.exe)
-foreach(group RealTool StandInReports ToolFailures ToolProtocol ToolStart)
+foreach(group BoxFont RealTool StandInReports ToolFailures ToolProtocol ToolStart)
   add_wine_test(NAME driver_${group} TIMEOUT 120
     COMMAND ${WINE_RUN} ${DRIVER_TESTS} --gtest_filter=${group}.*)
 endforeach()

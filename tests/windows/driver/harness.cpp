@@ -6,12 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <mutex>
 
 #include "common/win_resources.h"
 #include "common/win_text.h"
-#include "driver/exiftool.h"
 #include "report/show_error.h"
 
 namespace {
@@ -218,13 +216,20 @@ std::string DriverTest::Exchange(const std::vector<std::string>& paths, int seco
 }
 
 ToolAnswer DriverTest::Answer(const std::vector<std::string>& paths, int seconds) {
-    std::future<ToolAnswer> report =
-        std::async(std::launch::async, [paths] { return ExchangeWithExifTool(paths); });
-    if (report.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+    HANDLE done = BeginExchange(paths);
+    if (done == nullptr) {
+        ADD_FAILURE() << "no thread for the exchange";
+        return ToolAnswer();
+    }
+    if (WaitForSingleObject(done, static_cast<DWORD>(seconds) * 1000) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "the exchange hung; killing the tool";
         KillProcessesUnder(folder_);
     }
-    return report.get();
+    ToolAnswer answer = FinishExchange();
+    for (const ToolFailure& failure : answer.failures) {
+        ShowError(failure.label, failure.code);
+    }
+    return answer;
 }
 
 std::vector<Box> DriverTest::Boxes() const {

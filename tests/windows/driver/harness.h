@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/exiftool.h"
+#include "driver/exchange.h"
+#include "driver/tool_process.h"
 
 struct Box {
     std::string text;
@@ -58,8 +59,10 @@ class DriverTest : public ::testing::Test {
     // Stops the tool; returns how long that took.
     std::chrono::milliseconds Stop();
 
-    // One exchange that gives up, killing this test's tools, when it takes
-    // longer than any working one could; its report, or all it gave.
+    // One exchange on its own thread, as the window runs one, that gives up,
+    // killing this test's tools, when it takes longer than any working one
+    // could; its report, or all it gave. Its failed calls are shown as boxes,
+    // as the window shows them.
     std::string Exchange(const std::vector<std::string>& paths, int seconds = 60);
     ToolAnswer Answer(const std::vector<std::string>& paths, int seconds = 60);
 

@@ -2,7 +2,6 @@
 // folder deeper than MAX_PATH with the stand-in beside it as exiftool.exe.
 #include "harness.h"
 
-#include "driver/exiftool.h"
 #include "report/show_error.h"
 
 namespace {

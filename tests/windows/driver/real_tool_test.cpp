@@ -1,8 +1,6 @@
 // The real exiftool, to be sure the stand-in's protocol is the tool's.
 #include "harness.h"
 
-#include "driver/exiftool.h"
-
 namespace {
 
 // A valid 1x1 PNG.

@@ -383,7 +383,7 @@ int ShowProcess() {
     return 0;
 }
 
-// lines: where the box draws the first character of its first two lines,
+// lines: the box's selection; where the box draws the first character of its first two lines,
 // which gives the line height its font has; its first visible line; where
 // it draws its last line that holds text (a report's last line ends in CR
 // LF, so the line after it is empty); and its client size.
@@ -400,6 +400,7 @@ int ShowLines() {
     DWORD_PTR at1 = 0;
     DWORD_PTR atLast = 0;
     DWORD_PTR first = 0;
+    DWORD_PTR selection = 0;
     RECT client{};
     if (!SendBounded(box, EM_GETLINECOUNT, 0, 0, &count) ||
         !SendBounded(box, EM_LINEINDEX, 1, 0, &second) ||
@@ -407,7 +408,9 @@ int ShowLines() {
         !SendBounded(box, EM_POSFROMCHAR, 0, 0, &at0) ||
         !SendBounded(box, EM_POSFROMCHAR, second, 0, &at1) ||
         !SendBounded(box, EM_POSFROMCHAR, last, 0, &atLast) ||
-        !SendBounded(box, EM_GETFIRSTVISIBLELINE, 0, 0, &first) || !GetClientRect(box, &client)) {
+        !SendBounded(box, EM_GETFIRSTVISIBLELINE, 0, 0, &first) ||
+        // Its result holds both ends while they are under 65536.
+        !SendBounded(box, EM_GETSEL, 0, 0, &selection) || !GetClientRect(box, &client)) {
         return 2;
     }
     auto point = [](DWORD_PTR packed) {
@@ -415,16 +418,45 @@ int ShowLines() {
                std::to_string(static_cast<short>(HIWORD(packed))) + "]";
     };
     Print("{\"line_count\":" + std::to_string(count) + ",\"line1_index\":" +
-          std::to_string(static_cast<long long>(static_cast<LONG_PTR>(second))) + ",\"line0\":" +
-          point(at0) + ",\"line1\":" + point(at1) + ",\"first_visible\":" + std::to_string(first) +
-          ",\"last_line\":" + point(atLast) + ",\"box_client\":" + Rect(client) + "}");
+          std::to_string(static_cast<long long>(static_cast<LONG_PTR>(second))) +
+          ",\"line0\":" + point(at0) + ",\"line1\":" + point(at1) +
+          ",\"first_visible\":" + std::to_string(first) + ",\"last_line\":" + point(atLast) +
+          ",\"box_client\":" + Rect(client) + ",\"selection\":[" +
+          std::to_string(LOWORD(selection)) + "," + std::to_string(HIWORD(selection)) + "]}");
+    return 0;
+}
+
+// answers SECONDS: asks the window every 100 ms whether it takes messages,
+// as the system does to tell a hung window, and says how long the slowest
+// answer took.
+int Answers(double seconds) {
+    HWND window = MainWindow();
+    if (window == nullptr) {
+        return Timeout("window");
+    }
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    ULONGLONG slowest = 0;
+    int asked = 0;
+    int unanswered = 0;
+    while (GetTickCount64() < end && IsWindow(window)) {
+        const ULONGLONG sent = GetTickCount64();
+        DWORD_PTR ignored = 0;
+        if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) == 0) {
+            ++unanswered;
+        }
+        slowest = std::max(slowest, GetTickCount64() - sent);
+        ++asked;
+        Sleep(100);
+    }
+    Print("{\"asked\":" + std::to_string(asked) + ",\"unanswered\":" + std::to_string(unanswered) +
+          ",\"slowest_ms\":" + std::to_string(slowest) + "}");
     return 0;
 }
 
 int Usage() {
     std::fputs("usage: observer window [TIMEOUT] | text OUT [TIMEOUT [NEEDLE]] |\n"
                "  boxes [TIMEOUT [COUNT]] | ok [TIMEOUT] | gone [TIMEOUT] |\n"
-               "  post sc_close|wm_close|key:VK[:alt] | process | lines\n",
+               "  post sc_close|wm_close|key:VK[:alt] | process | lines | answers SECONDS\n",
                stderr);
     return 2;
 }
@@ -466,6 +498,9 @@ int main() {
     }
     if (command == L"lines") {
         return ShowLines();
+    }
+    if (command == L"answers") {
+        return Answers(number(2, 5));
     }
     return Usage();
 }

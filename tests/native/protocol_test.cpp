@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "driver/error_stream.h"
 #include "driver/protocol.h"
+#include "report/messages.h"
 
 namespace {
 
@@ -153,13 +151,16 @@ TEST(RequestLines, NoPathsStillExecutes) {
     EXPECT_EQ(RequestLines({}, 7), expected);
 }
 
-TEST(RequestLines, PathThatWouldBreakTheLineProtocolIsLeftOut) {
+TEST(RequestLines, PathThatWouldBreakTheLineProtocolIsLeftOutAndNamed) {
     // A line break would make the tool read the rest as an option.
-    const std::vector<std::string> lines = RequestLines({"C:\\x\n-delete", "C:\\ok", "C:\\y\r"}, 1);
+    const std::vector<std::string> paths = {"C:\\x\n-delete", "C:\\ok", "C:\\y\r"};
     const std::vector<std::string> expected = {"-charset\r\n", "filename=utf8\r\n",
                                                "C:\\ok\r\n",   "-echo4\r\n",
                                                "{ready1}\r\n", "-execute1\r\n"};
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(RequestLines(paths, 1), expected);
+    const std::string prefix(kLeftOutText);
+    EXPECT_EQ(LeftOutNotes(paths), prefix + "C:\\x<LF>-delete\r\n" + prefix + "C:\\y<CR>\r\n");
+    EXPECT_EQ(LeftOutNotes({"C:\\ok"}), "");
 }
 
 struct Writes {
@@ -188,6 +189,23 @@ TEST(WriteWhole, WritesEveryByteInOrderInPiecesOneCallTakes) {
     EXPECT_EQ(empty.calls, std::vector<std::string>{""});
 }
 
+TEST(WriteWhole, ARequestGoesToTheToolInPiecesOfAtMost64KiB) {
+    std::string request;
+    for (int i = 0; request.size() < 3 * kLargestWrite + 100; ++i) {
+        request += "C:\\photos\\" + std::to_string(i) + ".jpg\r\n";
+    }
+    Writes w;
+    w.takes = kLargestWrite;
+    ASSERT_TRUE(w.Run(request, kLargestWrite));
+    std::string joined;
+    for (const std::string& call : w.calls) {
+        EXPECT_LE(call.size(), 64u * 1024);
+        joined += call;
+    }
+    EXPECT_EQ(w.calls.size(), 4u);
+    EXPECT_EQ(joined, request);
+}
+
 TEST(WriteWhole, StopsAtTheFirstFailureAndAtACallThatTakesNothing) {
     Writes failing;
     failing.failAt = 2;
@@ -198,54 +216,6 @@ TEST(WriteWhole, StopsAtTheFirstFailureAndAtACallThatTakesNothing) {
     stuck.takes = 0;
     EXPECT_FALSE(stuck.Run("abc", 4));
     EXPECT_EQ(stuck.calls.size(), 1u);
-}
-
-using std::chrono::milliseconds;
-
-TEST(ErrorStream, EachRequestTakesWhatCameBeforeItsMarkerSplitAnywhere) {
-    const std::string mine = "Error: File not found - C:/{ready4711}/gone.jpg\r\n";
-    const std::string all = mine + kMarker + "next\r\n";
-    for (size_t cut = 0; cut <= all.size(); ++cut) {
-        ErrorStream errors;
-        errors.Append(all.substr(0, cut));
-        // The rest comes while the request waits.
-        std::thread late([&] {
-            std::this_thread::sleep_for(milliseconds(2));
-            errors.Append(all.substr(cut));
-        });
-        const ErrorStream::Share share = errors.Take(kMarker, milliseconds(60000));
-        late.join();
-        EXPECT_EQ(share.text, mine) << "cut at " << cut;
-        EXPECT_FALSE(share.lost);
-        // What follows the marker is the next request's.
-        errors.Append(ReadyMarker(1));
-        EXPECT_EQ(errors.Take(ReadyMarker(1), milliseconds(0)).text, "next\r\n");
-    }
-}
-
-TEST(ErrorStream, ShareOfAnEarlierRequestThatCameLateIsSkipped) {
-    ErrorStream errors;
-    errors.Append("first part\r\n");
-    // Its marker does not come in time: it takes what is there.
-    EXPECT_EQ(errors.Take(ReadyMarker(1), milliseconds(20)).text, "first part\r\n");
-    errors.Append("first, late\r\n" + ReadyMarker(1) + "other\r\n" + ReadyMarker(2) + "mine\r\n" +
-                  kMarker);
-    EXPECT_EQ(errors.Take(kMarker, milliseconds(0)).text, "mine\r\n");
-}
-
-TEST(ErrorStream, StreamThatEndsOrNeverMarksGivesAllThatCame) {
-    ErrorStream silent;
-    silent.Append("no marker\r\n");
-    EXPECT_EQ(silent.Take(kMarker, milliseconds(20)).text, "no marker\r\n");
-    EXPECT_EQ(silent.Take(kMarker, milliseconds(0)).text, "");
-
-    // A tool that has died holds no one up.
-    ErrorStream ended;
-    ended.Append("died\r\n");
-    ended.End();
-    const auto begun = std::chrono::steady_clock::now();
-    EXPECT_EQ(ended.Take(kMarker, milliseconds(600000)).text, "died\r\n");
-    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(60));
 }
 
 TEST(StopLines, AreStayOpenThenFalse) {
