@@ -15,7 +15,9 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-WINE = "/usr/lib/wine/wine64"
+# Wine 8 or 10, as METADROP_WINE says.
+WINE = os.path.join(HERE, "..", "wine", "wine")
+WINE_VERSION = os.environ.get("METADROP_WINE", "8")
 CAPTION = "Drag and drop file(s) or folder(s) to see any supported meta data"
 
 
