@@ -14,32 +14,48 @@ ExternalProject_Add(windows
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)
 
-set(METADROP_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix of the tests")
+set(METADROP_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine 8 prefix of the tests")
+set(METADROP_WINE10_PREFIX ${CMAKE_BINARY_DIR}/wineprefix-10 CACHE PATH "Wine 10 prefix of the tests")
+set(METADROP_WINE10_ROOT ${CMAKE_BINARY_DIR}/wine10-root CACHE PATH "The Debian 13 tree with Wine 10")
+set(METADROP_WINE_VERSIONS 8 10 CACHE STRING "The Wine versions the tests run under")
 set(METADROP_TOOL_DIR ${CMAKE_BINARY_DIR}/exiftool CACHE PATH "The unpacked Windows exiftool")
 set(WINE_RUN ${CMAKE_SOURCE_DIR}/tests/wine/wine-run)
 set(WINE_ENV
-  METADROP_WINE_PREFIX=${METADROP_WINE_PREFIX}
   METADROP_WIN_DIR=${METADROP_WIN_DIR}
   METADROP_TOOL_DIR=${METADROP_TOOL_DIR}
   METADROP_DIST_DIR=${CMAKE_SOURCE_DIR}/dist
+  METADROP_WINE10_ROOT=${METADROP_WINE10_ROOT})
+# The system's Wine 8 keeps the tests' first names; Wine 10's start with
+# wine10_. Each has its own prefix, test files and session.
+set(WINE_ENV_8 ${WINE_ENV} METADROP_WINE=8 METADROP_WINE_PREFIX=${METADROP_WINE_PREFIX}
   METADROP_TEST_ROOT=${CMAKE_BINARY_DIR}/test-files)
+set(WINE_ENV_10 ${WINE_ENV} METADROP_WINE=10 METADROP_WINE_PREFIX=${METADROP_WINE10_PREFIX}
+  METADROP_TEST_ROOT=${CMAKE_BINARY_DIR}/test-files-10)
+set(WINE_NAME_8 "")
+set(WINE_NAME_10 wine10_)
 
-# One virtual display and one Wine server for all tests that need them.
-add_test(NAME wine_session_start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session start)
-add_test(NAME wine_session_stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session stop)
-set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120
-  ENVIRONMENT "${WINE_ENV}")
-set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60
-  ENVIRONMENT "${WINE_ENV}")
+# For each Wine, one virtual display and one Wine server for all tests that
+# need them.
+foreach(v IN LISTS METADROP_WINE_VERSIONS)
+  add_test(NAME wine${v}_session_start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session start)
+  add_test(NAME wine${v}_session_stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session stop)
+  set_tests_properties(wine${v}_session_start PROPERTIES FIXTURES_SETUP wine${v} TIMEOUT 120
+    LABELS wine${v} ENVIRONMENT "${WINE_ENV_${v}}")
+  set_tests_properties(wine${v}_session_stop PROPERTIES FIXTURES_CLEANUP wine${v} TIMEOUT 60
+    LABELS wine${v} ENVIRONMENT "${WINE_ENV_${v}}")
+endforeach()
 
 # add_wine_test(NAME <name> TIMEOUT <s> COMMAND <args...>): a test that runs
-# under the shared Wine session, one at a time.
+# under each Wine's session, one at a time, labelled wine8 or wine10.
 function(add_wine_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "COMMAND" ${ARGN})
-  add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
-  set_tests_properties(${T_NAME} PROPERTIES
-    FIXTURES_REQUIRED wine RESOURCE_LOCK wine TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "${WINE_ENV}")
+  foreach(v IN LISTS METADROP_WINE_VERSIONS)
+    set(name ${WINE_NAME_${v}}${T_NAME})
+    add_test(NAME ${name} COMMAND ${T_COMMAND})
+    set_tests_properties(${name} PROPERTIES
+      FIXTURES_REQUIRED wine${v} RESOURCE_LOCK wine TIMEOUT ${T_TIMEOUT} LABELS wine${v}
+      ENVIRONMENT "${WINE_ENV_${v}}")
+  endforeach()
 endfunction()
 
 include(${CMAKE_SOURCE_DIR}/tests/windows/wine_tests.cmake OPTIONAL)

@@ -15,7 +15,9 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-WINE = "/usr/lib/wine/wine64"
+# Wine 8 or 10, as METADROP_WINE says.
+WINE = os.path.join(HERE, "..", "wine", "wine")
+WINE_VERSION = os.environ.get("METADROP_WINE", "8")
 CAPTION = "Drag and drop file(s) or folder(s) to see any supported meta data"
 
 
@@ -82,9 +84,10 @@ def run_quiet(args, timeout, errors=None):
 def observe(*args, timeout=60):
     """Runs observer.exe; returns (exit code, its JSON lines).
 
-    The observer answers with exit code 0, 1 or 2. A run that ended
-    otherwise with nothing said never ran its command (Wine could not start
-    it), and one that says "error" could not finish it (a file it could not
+    The observer answers with exit code 0, 1 (always with its timeout line)
+    or 2. A run that ended otherwise, or with 1 and nothing said, did not
+    run its command through (Wine could not start it, or it died), and one
+    that says "error" could not finish it (a file it could not
     write): neither says anything about the program under test, so each is
     told in the log and tried again."""
     command = [WINE, OBSERVER] + [str(a) for a in args]
@@ -92,7 +95,7 @@ def observe(*args, timeout=60):
         errors = []
         rc, text = run_quiet(command, timeout, errors)
         lines = [json.loads(l) for l in text.splitlines() if l.startswith("{")]
-        unanswered = rc not in (0, 1, 2) and not lines
+        unanswered = rc not in (0, 2) and not lines
         if rc == 2 or unanswered:
             print(f"note: observer {args[0]} exited {rc:#x} (try {attempt + 1}):"
                   f" {lines} {errors[0][-600:]!r}")

@@ -18,6 +18,19 @@ TEST(LongProgramPath, DISABLED_ToolBesideTheProgramStarts) {
     EXPECT_EQ(ProgramPath(), expected);
 
     SetMessageSink(RecordBox);
+    if (EnvironmentText(L"METADROP_WINE") == "10") {
+        // Wine's CreateProcessW turns the short form back into the long path
+        // in a MAX_PATH buffer, which that path does not fit. Wine 8 starts
+        // the tool all the same; Wine 10 starts nothing from this deep, and
+        // the program must say so.
+        EXPECT_EQ(StartExifTool(), 0);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, "Error");
+        EXPECT_EQ(boxes[0].text.rfind("E07 CreateProcess failed with error ", 0), 0u)
+            << boxes[0].text;
+        SetMessageSink(nullptr);
+        return;
+    }
     ASSERT_EQ(StartExifTool(), 1) << ::testing::PrintToString(boxes);
     EXPECT_EQ(ExchangeWithExifTool({"C:\\a.jpg"}).report, FakeReportFor("C:\\a.jpg"));
     StopExifTool();

@@ -464,6 +464,10 @@ int Usage() {
 } // namespace
 
 int main() {
+    // Rectangles in screen pixels, as the drag source needs them: Wine 10
+    // scales what a process that is not DPI aware sees of others' windows to
+    // 96 DPI, where Wine 8 gives pixels either way.
+    SetProcessDPIAware();
     // The wide command line, as main's narrow one loses what the code page
     // cannot hold.
     int argc = 0;
