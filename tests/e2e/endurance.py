@@ -235,11 +235,10 @@ def stand_in_faults(c):
             path = touch(os.path.join(p.files, name))
             return path, f"======== {windows_path(path)}\r\nFake Name : {name}\r\n"
 
-        # Wine 8 hands the observer a 2 MB box whole. Wine 10 copies the text
-        # that another process asks for onto the program's stack (2 MiB) and
-        # kills the program past about a million characters; 900 kB on stderr
-        # is still far more than a pipe holds.
-        size = 900000 if harness.WINE_VERSION == "10" else 2000000
+        # Wine 10 copies the text another process reads onto the program's
+        # stack: with the default 2 MiB it ended the program past about a
+        # million characters. Wine 8 copies it elsewhere.
+        size = 2000000
         path, want = plain("after-stderr.txt")
         rc, info = p.drop(x, y, [touch(os.path.join(p.files, f"fake-stderr-{size}")), path])
         text = p.text(120, "after-stderr.txt")
