@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "common/win_text.h"
-#include "driver/exchange.h"
 #include "driver/tool_path.h"
 #include "ui/dialog_template.h"
 #include "ui/drop_handler.h"

@@ -63,11 +63,16 @@ ErrorStream::Share ErrorStream::Take(std::string_view marker, std::chrono::milli
         }
         changed_.wait_until(hold, deadline);
     }
+    // The share ends at `stop`; what the next take looks at starts at `next`.
     size_t stop = end;
-    size_t next = end == std::string::npos ? end : end + marker.size();
-    if (end == std::string::npos) {
+    size_t next = end;
+    if (end != std::string::npos) {
+        next = end + marker.size();
+    } else {
+        // The whole lines, or all once nothing more will come.
         const size_t lastLineEnd = held_.rfind('\n');
-        stop = ended_ ? held_.size() : lastLineEnd == std::string::npos ? 0 : lastLineEnd + 1;
+        const size_t wholeLines = lastLineEnd == std::string::npos ? 0 : lastLineEnd + 1;
+        stop = ended_ ? held_.size() : wholeLines;
         next = stop;
     }
     const size_t start = ShareStart(held_, stop);

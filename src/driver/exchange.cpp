@@ -136,13 +136,13 @@ ToolAnswer ExchangeWithExifTool(const std::vector<std::string>& utf8Paths) {
     if (const std::optional<ToolFailure> failure = ReadFromExifTool(collector, buffer)) {
         answer.failures.push_back(*failure);
         answer.report = kErrorReport;
+    } else {
+        answer.lost = collector.Lost();
+        answer.report = collector.TakeReport();
     }
     if (!answer.failures.empty()) {
         // The next drop starts a new tool, even before this one is gone.
         Session().Broken.store(true);
-    } else {
-        answer.lost = collector.Lost();
-        answer.report = collector.TakeReport();
     }
     if (errors) {
         ErrorStream::Share share = errors->Take(marker, kErrorWait);

@@ -79,7 +79,13 @@ std::string LeftOutNotes(const std::vector<std::string>& utf8Paths) {
         }
         notes += kLeftOutText;
         for (const char c : path) {
-            notes += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : std::string(1, c);
+            if (c == '\r') {
+                notes += "<CR>";
+            } else if (c == '\n') {
+                notes += "<LF>";
+            } else {
+                notes += c;
+            }
         }
         notes += "\r\n";
     }

@@ -128,6 +128,28 @@ void FitToMonitor(HWND dialog) {
                client.right - 2 * margin.left, client.bottom - 2 * margin.top, TRUE);
 }
 
+// One turn of the loop: sleeps until a message comes or the work's handle is
+// signalled, then handles the work's end, or else every message that waits.
+void RunLoopOnce(HWND dialog, BackgroundWork work) {
+    HANDLE pending = work.pending();
+    const DWORD count = pending != nullptr ? 1 : 0;
+    // No time-out: at rest the thread sleeps until there is something to do.
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(count, &pending, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (count == 1 && woke == WAIT_OBJECT_0) {
+        // Messages that wait meanwhile wake the next turn at once.
+        work.done();
+        return;
+    }
+    MSG message{};
+    while (IsWindow(dialog) && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (!IsDialogMessageW(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
 } // namespace
 
 HWND CreateMainDialog(HINSTANCE instance) {
@@ -199,25 +221,5 @@ void RunModal(HWND dialog, DialogCallbackProc callback, BackgroundWork work) {
     ShowWindow(dialog, SW_SHOW);
     while (IsWindow(dialog)) {
         RunLoopOnce(dialog, work);
-    }
-}
-
-void RunLoopOnce(HWND dialog, BackgroundWork work) {
-    HANDLE pending = work.pending();
-    const DWORD count = pending != nullptr ? 1 : 0;
-    // No time-out: at rest the thread sleeps until there is something to do.
-    const DWORD woke =
-        MsgWaitForMultipleObjectsEx(count, &pending, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (count == 1 && woke == WAIT_OBJECT_0) {
-        // Messages that wait meanwhile wake the next turn at once.
-        work.done();
-        return;
-    }
-    MSG message{};
-    while (IsWindow(dialog) && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (!IsDialogMessageW(dialog, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
     }
 }

@@ -41,8 +41,3 @@ struct BackgroundWork {
 // Shows the window and runs the program's message loop until the window has
 // been destroyed, handing its messages to the callback.
 void RunModal(HWND dialog, DialogCallbackProc callback, BackgroundWork work);
-
-// One turn of that loop: sleeps until a message comes or the work's handle
-// is signalled, then handles the work's end, or else every message that
-// waits.
-void RunLoopOnce(HWND dialog, BackgroundWork work);

@@ -285,16 +285,7 @@ class Program:
     def tools(self):
         """Linux pids of the tools run from this copy's folder."""
         wanted = [windows_path(self.folder).lower(), self.folder.lower()]
-        pids = []
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                with open(f"/proc/{pid}/cmdline", "rb") as fh:
-                    cmd = fh.read().replace(b"\0", b" ").decode("utf-8", "replace").lower()
-            except OSError:
-                continue
-            if "exiftool.exe" in cmd and any(w in cmd for w in wanted):
-                pids.append(int(pid))
-        return pids
+        return linux_pids(lambda cmd: "exiftool.exe" in cmd and any(w in cmd for w in wanted))
 
     def logged(self, name):
         """The stand-in's log: "args.txt" (one exe= line per start) or
@@ -314,13 +305,9 @@ class Program:
     def main_thread_switches(self):
         """How often the program's main thread has slept and woken so far
         (its voluntary context switches), or None."""
-        wanted = windows_path(self.exe).lower()
-        for pid in filter(str.isdigit, os.listdir("/proc")):
+        wanted = [windows_path(self.exe).lower(), self.exe.lower()]
+        for pid in linux_pids(lambda cmd: any(w in cmd for w in wanted)):
             try:
-                with open(f"/proc/{pid}/cmdline", "rb") as fh:
-                    cmd = fh.read().replace(b"\0", b" ").decode("utf-8", "replace").lower()
-                if wanted not in cmd and self.exe.lower() not in cmd:
-                    continue
                 # Wine runs the program's main thread on the process's first one.
                 with open(f"/proc/{pid}/task/{pid}/status") as fh:
                     for line in fh:
@@ -384,6 +371,20 @@ class Program:
         for f in (getattr(self, "out", None), getattr(self, "err", None)):
             if f is not None:
                 f.close()
+
+
+def linux_pids(wanted):
+    """Pids of the processes whose command line, lower-cased, `wanted` takes."""
+    pids = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as fh:
+                cmd = fh.read().replace(b"\0", b" ").decode("utf-8", "replace").lower()
+        except OSError:
+            continue
+        if wanted(cmd):
+            pids.append(int(pid))
+    return pids
 
 
 def cursor():
