@@ -9,27 +9,9 @@
 #include "common/win_text.h"
 #include "driver/tool_path.h"
 #include "ui/dialog_template.h"
-#include "ui/drop_handler.h"
-#include "ui/main_window.h"
+#include "ui/result_box.h"
 
 namespace {
-
-// A drop as the shell makes one: DROPFILES and the wide paths behind it.
-HDROP MakeDrop(const std::vector<std::string>& paths) {
-    std::wstring list;
-    for (const std::string& path : paths) {
-        list += Widen(path);
-        list += L'\0';
-    }
-    list += L'\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = TRUE;
-    std::copy(list.begin(), list.end(), reinterpret_cast<wchar_t*>(header + 1));
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
 
 const unsigned char kTinyPng[] = {
     0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
@@ -158,32 +140,6 @@ size_t MinimalClient::ReadBytes(size_t count) {
     return total;
 }
 
-Window::Window()
-    : dialog_(CreateMainDialog(GetModuleHandleW(nullptr))), fonts_(PutResultFonts(dialog_)) {
-    DialogCallback(dialog_, WM_INITDIALOG, reinterpret_cast<WPARAM>(dialog_), 0);
-    ShowWindow(dialog_, SW_SHOW);
-    box_ = GetDlgItem(dialog_, kResultBoxId);
-}
-
-Window::~Window() {
-    DestroyWindow(dialog_);
-}
-
-void Window::Drop(const std::vector<std::string>& paths) {
-    SendMessageW(box_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)), 0);
-    // What the window's loop does once the drop's answer is in; its other
-    // messages (painting the report) are left out, as no drop's time
-    // counted them before the work went off the window's thread.
-    while (HANDLE pending = PendingDropWork()) {
-        WaitForSingleObject(pending, INFINITE);
-        OnDropWorkDone();
-    }
-}
-
-size_t Window::TextLength() const {
-    return static_cast<size_t>(GetWindowTextLengthW(box_));
-}
-
 void WriteFileBytes(const std::string& path, const void* bytes, size_t size) {
     UniqueHandle file(
         CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -211,13 +167,18 @@ size_t WorkingSet() {
     return MemoryCounters().WorkingSetSize;
 }
 
-// Median time to put a report into an emptied box.
+// Median time to put a report into an emptied box, piece by piece.
 double ShowTime(HWND box, const std::string& report, int rounds) {
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
-        ShowReport(box, "");
+        SetWindowTextW(box, L"");
         const double start = Now();
-        ShowReport(box, report);
+        BeginBoxText(box);
+        AddReportText(report);
+        while (BoxTextWaiting()) {
+            PutNextBoxText();
+        }
+        EndBoxText();
         times.push_back(Now() - start);
     }
     return Median(times);

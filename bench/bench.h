@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/win_resources.h"
-#include "ui/main_window.h"
+#include "window/drop_window.h"
 
 inline constexpr size_t kMiB = 1024 * 1024;
 
@@ -49,25 +49,6 @@ class MinimalClient {
     UniqueHandle process_;
 };
 
-// The program's window, driven the way the shell drives it: a drop returns
-// once the box shows its report.
-class Window {
-  public:
-    Window();
-    ~Window();
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
-
-    void Drop(const std::vector<std::string>& paths);
-    size_t TextLength() const;
-    HWND Box() const { return box_; }
-
-  private:
-    HWND dialog_;
-    BoxFonts fonts_;
-    HWND box_ = nullptr;
-};
-
 // Tiny PNG files named img0000.png on, made in the folder.
 std::vector<std::string> MakeImages(const std::string& folder, size_t count);
 void WriteFileBytes(const std::string& path, const void* bytes, size_t size);
@@ -75,7 +56,7 @@ void WriteFileBytes(const std::string& path, const void* bytes, size_t size);
 size_t PeakWorkingSet();
 size_t WorkingSet();
 
-// Median time to put a report into an emptied box.
+// Median time to put a report into an emptied box, piece by piece.
 double ShowTime(HWND box, const std::string& report, int rounds);
 
 // The measurements, one file each.
@@ -87,3 +68,5 @@ void ShowingLargeReports();
 void StartUp(const std::string& program, const std::string& bare, const std::string& tool);
 int Memory(const std::string& standIn);
 int Soak(const std::string& tool, const std::string& work, int drops);
+int BareClient(const std::string& tool, const std::string& folder);
+int FindInBigReport(const std::string& tool, const std::string& folder, const std::string& last);

@@ -4,6 +4,8 @@
 //   bench <exiftool.exe> <stand-in.exe> <metadrop.exe> <bare_dialog.exe> <work folder>
 //   bench --memory <stand-in.exe>        peak working set of one 64 MiB report
 //   bench --soak <exiftool.exe> <work folder> <drops>
+//   bench --bare-client <exiftool.exe> <folder>   the tool alone writing the folder's report
+//   bench --find <exiftool.exe> <folder> <name>   Find Next in the folder's report
 #include "bench.h"
 
 #include <cstdio>
@@ -17,6 +19,12 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (args.size() == 2 && args[0] == "--memory") {
         return Memory(args[1]);
+    }
+    if (args.size() == 3 && args[0] == "--bare-client") {
+        return BareClient(args[1], args[2]);
+    }
+    if (args.size() == 4 && args[0] == "--find") {
+        return FindInBigReport(args[1], args[2], args[3]);
     }
     if (args.size() == 4 && args[0] == "--soak") {
         return Soak(args[1], args[2], std::stoi(args[3]));

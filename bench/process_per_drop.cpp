@@ -51,15 +51,15 @@ void AgainstProcessPerDrop(const std::string& tool, const std::string& work) {
                 "note |\n");
     std::printf("|---|---|---|---|---|\n");
     StartExifToolAt(tool);
-    Window window;
+    DropWindow window;
     for (size_t count : {size_t{1}, size_t{100}, size_t{1000}}) {
         const std::string folder = work + "\\files" + std::to_string(count);
         const std::vector<std::string> paths = MakeImages(folder, count);
         const std::string argFile = ArgFile(folder, paths);
-        window.Drop(paths);
+        window.DropAndWait(paths);
         const int rounds = count == 1000 ? 3 : 7;
         const auto [perDrop, ours] = SideBySide(
-            rounds, [&] { OneProcessPerDrop(tool, argFile); }, [&] { window.Drop(paths); });
+            rounds, [&] { OneProcessPerDrop(tool, argFile); }, [&] { window.DropAndWait(paths); });
         Row(std::to_string(count) + " files", perDrop, ours, "tool started for each drop");
     }
     StopExifTool();

@@ -6,7 +6,7 @@
 void ShowingLargeReports() {
     std::printf("\n| showing a report | time | per MiB | note |\n");
     std::printf("|---|---|---|---|\n");
-    Window window;
+    DropWindow window;
     for (size_t mib : {size_t{4}, size_t{16}}) {
         std::string report;
         report.reserve(mib * kMiB);

@@ -18,14 +18,14 @@ DWORD HandleCount() {
 
 int Soak(const std::string& tool, const std::string& work, int drops) {
     StartExifToolAt(tool);
-    Window window;
+    DropWindow window;
     const std::vector<std::string> paths = MakeImages(work + "\\soak", 10);
     DWORD handlesAt10 = 0;
     size_t memoryAt10 = 0;
     size_t wrong = 0;
     for (int i = 1; i <= drops; ++i) {
         const std::string& path = paths[static_cast<size_t>(i) % paths.size()];
-        window.Drop({path});
+        window.DropAndWait({path});
         std::wstring text(window.TextLength() + 1, L'\0');
         text.resize(static_cast<size_t>(
             GetWindowTextW(window.Box(), text.data(), static_cast<int>(text.size()))));

@@ -45,16 +45,20 @@ foreach(v IN LISTS METADROP_WINE_VERSIONS)
     LABELS wine${v} ENVIRONMENT "${WINE_ENV_${v}}")
 endforeach()
 
-# add_wine_test(NAME <name> TIMEOUT <s> COMMAND <args...>): a test that runs
-# under each Wine's session, one at a time, labelled wine8 or wine10.
+# add_wine_test(NAME <name> TIMEOUT <s> [FAIL_IF <regex>] COMMAND <args...>):
+# a test that runs under each Wine's session, one at a time, labelled wine8
+# or wine10; output that matches FAIL_IF fails it.
 function(add_wine_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "COMMAND" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;TIMEOUT;FAIL_IF" "COMMAND" ${ARGN})
   foreach(v IN LISTS METADROP_WINE_VERSIONS)
     set(name ${WINE_NAME_${v}}${T_NAME})
     add_test(NAME ${name} COMMAND ${T_COMMAND})
     set_tests_properties(${name} PROPERTIES
       FIXTURES_REQUIRED wine${v} RESOURCE_LOCK wine TIMEOUT ${T_TIMEOUT} LABELS wine${v}
       ENVIRONMENT "${WINE_ENV_${v}}")
+    if(T_FAIL_IF)
+      set_tests_properties(${name} PROPERTIES FAIL_REGULAR_EXPRESSION "${T_FAIL_IF}")
+    endif()
   endforeach()
 endfunction()
 

@@ -52,6 +52,18 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
+size_t IncompleteUtf8Tail(std::string_view text) {
+    const size_t most = text.size() < 3 ? text.size() : 3;
+    for (size_t back = 1; back <= most; ++back) {
+        const auto byte = static_cast<unsigned char>(text[text.size() - back]);
+        if (!IsContinuation(byte)) {
+            const size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            return length > back ? back : 0;
+        }
+    }
+    return 0;
+}
+
 std::string_view UpToFirstZero(std::string_view text) {
     const size_t zero = text.find('\0');
     return zero == std::string_view::npos ? text : text.substr(0, zero);

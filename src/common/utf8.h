@@ -8,6 +8,10 @@
 // surrogates, nothing above U+10FFFF, no sequence cut short.
 bool IsValidUtf8(std::string_view text);
 
+// How many bytes at the end of the text begin a UTF-8 sequence that the
+// text cuts short: 0 to 3.
+size_t IncompleteUtf8Tail(std::string_view text);
+
 // The part of a text that a zero-terminated API would see.
 std::string_view UpToFirstZero(std::string_view text);
 

@@ -28,12 +28,18 @@ size_t ShareStart(std::string_view held, size_t end) {
 
 } // namespace
 
-void ErrorStream::Append(std::string_view bytes) {
+void ErrorStream::Append(std::string_view bytes, size_t largest) {
     {
         std::lock_guard<std::mutex> hold(lock_);
-        try {
-            held_.append(bytes);
-        } catch (const std::bad_alloc&) {
+        bool held = bytes.size() <= largest - std::min(largest, held_.size());
+        if (held) {
+            try {
+                held_.append(bytes);
+            } catch (const std::bad_alloc&) {
+                held = false;
+            }
+        }
+        if (!held) {
             std::string().swap(held_);
             lost_ = true;
         }

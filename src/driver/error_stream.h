@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "driver/protocol.h"
+
 class ErrorStream {
   public:
     // One request's share of the stream.
@@ -18,8 +20,9 @@ class ErrorStream {
     };
 
     // Called by the thread that reads the stream. Never throws: bytes there
-    // is no memory for are dropped, and the next share says so.
-    void Append(std::string_view bytes);
+    // is no memory for, or that would make it hold more than `largest`, are
+    // dropped, and the next share says so.
+    void Append(std::string_view bytes, size_t largest = kLargestReport);
     // The stream has ended: nothing more will come.
     void End();
 

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <random>
 #include <stdexcept>
@@ -9,6 +11,7 @@
 
 #include "driver/tool_session.h"
 #include "report/messages.h"
+#include "report/show_error.h"
 
 namespace {
 
@@ -19,21 +22,28 @@ constexpr std::chrono::milliseconds kErrorWait{2000};
 
 std::atomic<size_t> largestReport{kLargestReport};
 
-// The one thread that runs the exchanges BeginExchange asks for, made at
-// the first: a thread made for each would cost milliseconds a drop.
+// The thread that runs the exchanges BeginExchange asks for, made at the
+// first: a thread made for each would cost milliseconds a drop. Its state is
+// never destroyed, so a thread that a stop had to give up on can never
+// touch freed memory, even while the process exits.
 struct Worker {
     UniqueHandle thread;
     // An exchange waits to be run.
     UniqueHandle requested;
-    // The exchange's answer is ready.
-    UniqueHandle done;
-    // Begun and not yet finished; the caller's thread alone reads it.
+    // Output waits to be taken.
+    UniqueHandle output;
+    // The running exchange has put its end.
+    UniqueHandle ended;
+    // Begun and its end not yet taken; the caller's thread alone reads it.
     bool begun = false;
-    // Until `done`, the worker alone touches these.
+    // The worker alone touches these while it runs an exchange.
     std::vector<std::string> paths;
-    ToolAnswer answer;
+    // Shared: what the running exchange has handed over and not yet taken.
+    std::mutex lock;
+    ExchangeOutput pending;
+    bool piecesLost = false;
 };
-Worker worker;
+Worker* worker = nullptr;
 
 std::uint64_t NextRequestNumber() {
     // Unpredictable, so that no file's metadata can carry the marker.
@@ -42,54 +52,105 @@ std::uint64_t NextRequestNumber() {
     return digits(source);
 }
 
-// Reads into the collector until what it holds ends with its marker on a
-// line of its own; the failure, if a read failed.
-std::optional<ToolFailure> ReadFromExifTool(ReportCollector& collector, std::vector<char>& buffer) {
-    for (;;) {
+// Reads into the stream until it has found its marker; the failure, if a
+// read failed.
+std::optional<ToolFailure> ReadFromExifTool(ReportStream& stream, std::vector<char>& buffer,
+                                            const ReportPieceSink& piece) {
+    while (!stream.Complete()) {
         DWORD read = 0;
         if (ReadFile(Session().StdOutRd.Get(), buffer.data(), static_cast<DWORD>(buffer.size()),
                      &read, nullptr) != TRUE) {
             const DWORD code = GetLastError();
             return ToolFailure{labels::kReadFile, code};
         }
-        if (collector.Append(std::string_view(buffer.data(), read))) {
-            return std::nullopt;
+        const std::string_view released = stream.Append(std::string_view(buffer.data(), read));
+        if (!released.empty()) {
+            piece(released);
         }
     }
+    return std::nullopt;
 }
 
-DWORD WINAPI RunExchanges(void*) {
-    while (WaitForSingleObject(worker.requested.Get(), INFINITE) == WAIT_OBJECT_0) {
+// Hands a piece over to the caller's thread; one there is no memory for is
+// dropped, and the exchange's end says so.
+void HandOver(Worker& w, std::string_view piece) {
+    {
+        std::lock_guard<std::mutex> hold(w.lock);
+        if (w.piecesLost) {
+            return;
+        }
+        try {
+            w.pending.pieces.append(piece);
+        } catch (const std::bad_alloc&) {
+            w.piecesLost = true;
+            return;
+        } catch (const std::length_error&) {
+            w.piecesLost = true;
+            return;
+        }
+    }
+    SetEvent(w.output.Get());
+}
+
+DWORD WINAPI RunExchanges(void* argument) {
+    Worker& w = *static_cast<Worker*>(argument);
+    while (WaitForSingleObject(w.requested.Get(), INFINITE) == WAIT_OBJECT_0) {
+        ExchangeEnd end;
         // Only what is made before the request is written can fail for want
         // of memory, so a failure leaves the tool's streams in step.
         try {
-            worker.answer = ExchangeWithExifTool(worker.paths);
+            end =
+                ExchangeWithExifTool(w.paths, [&w](std::string_view piece) { HandOver(w, piece); });
         } catch (const std::bad_alloc&) {
-            worker.answer = ToolAnswer();
-            worker.answer.lost = true;
+            end = ExchangeEnd();
+            end.lost = true;
         } catch (const std::length_error&) {
-            worker.answer = ToolAnswer();
-            worker.answer.lost = true;
+            end = ExchangeEnd();
+            end.lost = true;
         }
-        SetEvent(worker.done.Get());
+        std::vector<std::string>().swap(w.paths);
+        {
+            std::lock_guard<std::mutex> hold(w.lock);
+            end.lost = end.lost || w.piecesLost;
+            w.pending.end = std::move(end);
+        }
+        SetEvent(w.ended.Get());
+        SetEvent(w.output.Get());
     }
     return 0;
 }
 
-bool StartWorker() {
-    if (worker.thread) {
-        return true;
+// A worker whose thread runs, or null when the system could make none; the
+// failed call has then been shown.
+Worker* StartWorker() {
+    auto made = std::make_unique<Worker>();
+    made->requested.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    made->output.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    made->ended.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!made->requested || !made->output || !made->ended) {
+        const DWORD code = GetLastError();
+        ShowError(labels::kCreateEvent, code);
+        return nullptr;
     }
-    worker.requested.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    worker.done.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!worker.requested || !worker.done) {
-        return false;
+    made->thread.Reset(CreateThread(nullptr, 0, RunExchanges, made.get(), 0, nullptr));
+    if (!made->thread) {
+        const DWORD code = GetLastError();
+        ShowError(labels::kCreateThread, code);
+        return nullptr;
     }
-    worker.thread.Reset(CreateThread(nullptr, 0, RunExchanges, nullptr, 0, nullptr));
-    return worker.thread.Valid();
+    return made.release();
 }
 
 } // namespace
+
+bool ExchangeEnd::ReadFailed() const {
+    for (const ToolFailure& failure : failures) {
+        if (failure.label == labels::kReadFile) {
+            return true;
+        }
+    }
+    return false;
+}
 
 std::optional<ToolFailure> WriteToExifTool(std::string_view text) {
     DWORD code = 0;
@@ -112,7 +173,8 @@ std::optional<ToolFailure> WriteToExifTool(std::string_view text) {
     return ToolFailure{labels::kWriteFile, code};
 }
 
-ToolAnswer ExchangeWithExifTool(const std::vector<std::string>& utf8Paths) {
+ExchangeEnd ExchangeWithExifTool(const std::vector<std::string>& utf8Paths,
+                                 const ReportPieceSink& piece) {
     const std::uint64_t number = NextRequestNumber();
     // All that needs memory is made before the request is written: a
     // failure then leaves nothing half written or unread.
@@ -123,79 +185,102 @@ ToolAnswer ExchangeWithExifTool(const std::vector<std::string>& utf8Paths) {
     for (const std::string& line : RequestLines(utf8Paths, number)) {
         request += line;
     }
-    ReportCollector collector(marker, largestReport.load());
+    const size_t largest = largestReport.load();
+    ReportStream stream(marker, kReadBufferSize, largest);
     std::vector<char> buffer(kReadBufferSize);
     const std::shared_ptr<ErrorStream> errors = Session().Errors;
-    ToolAnswer answer;
-    answer.notes = LeftOutNotes(utf8Paths);
-    answer.failures.reserve(2);
+    ExchangeEnd end;
+    end.notes = LeftOutNotes(utf8Paths);
+    end.failures.reserve(2);
 
     if (const std::optional<ToolFailure> failure = WriteToExifTool(request)) {
-        answer.failures.push_back(*failure);
+        end.failures.push_back(*failure);
     }
-    if (const std::optional<ToolFailure> failure = ReadFromExifTool(collector, buffer)) {
-        answer.failures.push_back(*failure);
-        answer.report = kErrorReport;
-    } else {
-        answer.lost = collector.Lost();
-        answer.report = collector.TakeReport();
+    if (const std::optional<ToolFailure> failure = ReadFromExifTool(stream, buffer, piece)) {
+        end.failures.push_back(*failure);
     }
-    if (!answer.failures.empty()) {
+    end.lost = stream.Lost();
+    if (!end.failures.empty()) {
         // The next drop starts a new tool, even before this one is gone.
         Session().Broken.store(true);
     }
     if (errors) {
         ErrorStream::Share share = errors->Take(marker, kErrorWait);
-        answer.errorsLost = share.lost;
+        end.errorsLost = share.lost;
         if (!share.lost) {
-            answer.errors = std::move(share.text);
+            end.errors = std::move(share.text);
         }
     }
-    if (answer.lost) {
-        answer.report.clear();
-        answer.errors.clear();
+    if (end.lost) {
+        end.errors.clear();
     }
-    return answer;
+    return end;
 }
 
 HANDLE BeginExchange(std::vector<std::string> utf8Paths) {
-    // One still running, after a stop that could not end it, keeps the worker.
-    const bool idle = !worker.begun || WaitForSingleObject(worker.done.Get(), 0) == WAIT_OBJECT_0;
-    if (!idle || !StartWorker()) {
-        return nullptr;
+    if (worker == nullptr) {
+        worker = StartWorker();
+        if (worker == nullptr) {
+            return nullptr;
+        }
     }
-    worker.paths = std::move(utf8Paths);
-    worker.answer = ToolAnswer();
-    ResetEvent(worker.done.Get());
-    worker.begun = true;
-    SetEvent(worker.requested.Get());
-    return worker.done.Get();
+    Worker& w = *worker;
+    w.paths = std::move(utf8Paths);
+    {
+        std::lock_guard<std::mutex> hold(w.lock);
+        w.pending = ExchangeOutput();
+        w.piecesLost = false;
+        ResetEvent(w.output.Get());
+    }
+    ResetEvent(w.ended.Get());
+    w.begun = true;
+    SetEvent(w.requested.Get());
+    return w.output.Get();
 }
 
-ToolAnswer FinishExchange() {
-    if (!worker.begun) {
-        return ToolAnswer();
+ExchangeOutput TakeExchangeOutput() {
+    ExchangeOutput taken;
+    if (worker == nullptr || !worker->begun) {
+        return taken;
     }
-    WaitForSingleObject(worker.done.Get(), INFINITE);
-    worker.begun = false;
-    return std::move(worker.answer);
+    Worker& w = *worker;
+    {
+        std::lock_guard<std::mutex> hold(w.lock);
+        std::swap(taken, w.pending);
+        ResetEvent(w.output.Get());
+    }
+    if (taken.end) {
+        w.begun = false;
+    }
+    return taken;
 }
 
 HANDLE ExchangeInProgress() {
-    return worker.begun ? worker.done.Get() : nullptr;
+    return worker != nullptr && worker->begun ? worker->output.Get() : nullptr;
 }
 
 bool EndExchange() {
-    if (!worker.begun) {
+    if (worker == nullptr || !worker->begun) {
         return true;
     }
-    if (!AwaitPipeThread(worker.done.Get(), worker.thread.Get())) {
+    Worker& w = *worker;
+    if (!AwaitPipeThread(w.ended.Get(), w.thread.Get())) {
+        // Left to run to the end of the process with its own state; the
+        // next drop gets a worker of its own.
+        worker = nullptr;
         return false;
     }
-    worker.begun = false;
+    w.begun = false;
+    std::lock_guard<std::mutex> hold(w.lock);
+    w.pending = ExchangeOutput();
+    ResetEvent(w.output.Get());
     return true;
 }
 
 size_t SetLargestReport(size_t bytes) {
     return largestReport.exchange(bytes);
+}
+
+size_t LargestReport() {
+    return largestReport.load();
 }

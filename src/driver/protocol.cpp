@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "common/utf8.h"
 #include "report/messages.h"
 
 namespace {
@@ -92,61 +93,60 @@ std::string LeftOutNotes(const std::vector<std::string>& utf8Paths) {
     return notes;
 }
 
-ReportCollector::ReportCollector(std::string marker, size_t largest)
+ReportStream::ReportStream(std::string marker, size_t largestRead, size_t largest)
     : marker_(std::move(marker)), largest_(largest) {
-    tail_.reserve(marker_.size() + 1);
+    held_.reserve(marker_.size());
+    text_.reserve(marker_.size() + largestRead);
 }
 
-bool ReportCollector::Append(std::string_view bytes) {
-    seen_ += bytes.size();
-    if (!lost_) {
-        if (bytes.size() > largest_ - std::min(largest_, collected_.size())) {
-            Lose();
-        } else {
-            try {
-                collected_.append(bytes);
-            } catch (const std::bad_alloc&) {
-                Lose();
-            }
+std::string_view ReportStream::Append(std::string_view bytes) {
+    if (complete_) {
+        return {};
+    }
+    try {
+        text_.assign(held_);
+        text_.append(bytes);
+    } catch (const std::bad_alloc&) {
+        // Only the end can hold the marker.
+        lost_ = true;
+        const size_t keep = std::min(bytes.size(), marker_.size());
+        text_.assign(bytes.substr(bytes.size() - keep));
+        atLineStart_ = keep == bytes.size() ? atLineStart_ : bytes[bytes.size() - keep - 1] == '\n';
+    }
+    const std::string_view text = text_;
+    const size_t n = marker_.size();
+    if (text.size() >= n && text.substr(text.size() - n) == marker_) {
+        const size_t at = text.size() - n;
+        if (at == 0 ? atLineStart_ : text[at - 1] == '\n') {
+            complete_ = true;
+            held_.clear();
+            return Release(text.substr(0, at));
         }
     }
-    if (lost_) {
-        KeepTail(bytes);
+    // A last line that may yet be the marker, or else a cut UTF-8 sequence.
+    const size_t lineEnd = text.rfind('\n');
+    const bool lineKnown = lineEnd != std::string_view::npos || atLineStart_;
+    const size_t lineStart = lineEnd == std::string_view::npos ? 0 : lineEnd + 1;
+    const std::string_view lastLine = text.substr(lineStart);
+    size_t keep = text.size() - IncompleteUtf8Tail(text);
+    if (lineKnown && !lastLine.empty() && lastLine.size() < n &&
+        marker_.compare(0, lastLine.size(), lastLine) == 0) {
+        keep = lineStart;
     }
-    const std::string_view text = lost_ ? tail_ : collected_;
-    const size_t n = marker_.size();
-    if (text.size() < n || seen_ < n) {
-        return false;
+    held_.assign(text.substr(keep));
+    if (keep > 0) {
+        atLineStart_ = text[keep - 1] == '\n';
     }
-    const size_t at = text.size() - n;
-    // Where the marker starts in the whole stream decides the line start.
-    return text.substr(at) == marker_ && (seen_ == n || (at > 0 && text[at - 1] == '\n'));
+    return Release(text.substr(0, keep));
 }
 
-void ReportCollector::Lose() {
-    lost_ = true;
-    // What was collected becomes the tail, then goes.
-    KeepTail(collected_);
-    std::string().swap(collected_);
-}
-
-void ReportCollector::KeepTail(std::string_view bytes) {
-    const size_t room = tail_.capacity();
-    if (bytes.size() >= room) {
-        tail_.assign(bytes.substr(bytes.size() - room));
-        return;
+std::string_view ReportStream::Release(std::string_view bytes) {
+    if (lost_ || bytes.size() > largest_ - released_) {
+        lost_ = true;
+        return {};
     }
-    const size_t keep = std::min(tail_.size(), room - bytes.size());
-    tail_.erase(0, tail_.size() - keep);
-    tail_.append(bytes);
-}
-
-std::string ReportCollector::TakeReport() {
-    if (lost_) {
-        return std::string();
-    }
-    collected_.resize(collected_.size() - marker_.size());
-    return std::move(collected_);
+    released_ += bytes.size();
+    return bytes;
 }
 
 bool WriteWhole(std::string_view bytes, size_t largestPiece, const WriteCall& write) {

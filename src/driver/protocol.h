@@ -38,36 +38,42 @@ std::vector<std::string> RequestLines(const std::vector<std::string>& utf8Paths,
 // line breaks shown; empty when it leaves out none.
 std::string LeftOutNotes(const std::vector<std::string>& utf8Paths);
 
-// Collects what the tool writes until it ends with the expected marker at the
-// start of a line. Bytes are looked at only at the end of all collected so
-// far, so a marker split over reads is found and one followed by more bytes
-// is not. A report larger than `largest`, or one there is no memory for, is
-// dropped as it comes, but the collector still finds its marker, so the
-// stream stays in step.
-class ReportCollector {
+// Splits what the tool writes, read by read, into the report, handed on as
+// it comes, and the marker that ends it. The marker counts only on a line of
+// its own at the very end of what was written: one followed by more bytes
+// came from a file's metadata or name. A last line that so far reads as the
+// start of the marker, and a UTF-8 sequence cut by the read, are held back
+// until the next read tells. Past `largest` bytes, the rest of the report is
+// dropped as it comes, but the marker is still found, so the stream stays in
+// step.
+class ReportStream {
   public:
-    explicit ReportCollector(std::string marker, size_t largest = kLargestReport);
+    // Room for reads of up to `largestRead` bytes is taken here, so that
+    // Append never allocates for them.
+    ReportStream(std::string marker, size_t largestRead, size_t largest = kLargestReport);
 
-    // Adds one read's bytes; true once the report is complete. Never throws.
-    bool Append(std::string_view bytes);
+    // Adds one read's bytes and gives the report's bytes they release, valid
+    // until the next call. Never throws: a read larger than `largestRead`
+    // that there is no memory for is dropped, and the report is lost.
+    std::string_view Append(std::string_view bytes);
 
-    // True when the report had to be dropped.
+    // The marker has ended the report.
+    bool Complete() const { return complete_; }
+    // Some of the report was dropped: too large, or no memory.
     bool Lost() const { return lost_; }
 
-    // The report without its marker; only once complete, and empty if lost.
-    std::string TakeReport();
-
   private:
-    void Lose();
-    void KeepTail(std::string_view bytes);
+    std::string_view Release(std::string_view bytes);
 
     std::string marker_;
     size_t largest_;
-    std::string collected_;
-    // Once lost: the last bytes, enough to see a marker and the line end
-    // before it. Its room is taken up front, so keeping it never allocates.
-    std::string tail_;
-    size_t seen_ = 0;
+    size_t released_ = 0;
+    // What is held back, and the last read behind it.
+    std::string held_;
+    std::string text_;
+    // The held bytes start a line.
+    bool atLineStart_ = true;
+    bool complete_ = false;
     bool lost_ = false;
 };
 

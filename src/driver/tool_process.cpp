@@ -9,7 +9,8 @@
 // - the tool dies or is killed: the pipes break, so a write or read in
 //   progress fails (E08, E09); the next drop starts a new tool;
 // - the user cancels a drop: the job ends the tool at once; the exchange
-//   ends on the broken pipe unshown, and the next drop starts a new tool;
+//   ends on the broken pipe, its failure unshown, and the next drop starts
+//   a new tool;
 // - a start fails: it has said why, and the next drop tries again;
 // - the program itself is killed: the system closes the job's last handle,
 //   which ends the tool.
@@ -33,10 +34,13 @@ namespace {
 
 constexpr DWORD kStopPauseMs = 2000;
 
-ToolSession session;
+// Never destroyed: a thread that a stop had to give up on may still use it
+// while the process exits.
+ToolSession& session = *new ToolSession();
 std::atomic<bool> draining{false};
 // What the stop lines' writer found; it may outlive a stop that gave up on it.
-std::array<std::optional<ToolFailure>, std::size(kStopLines)> stopLineFailures;
+using StopLineFailures = std::array<std::optional<ToolFailure>, std::size(kStopLines)>;
+StopLineFailures& stopLineFailures = *new StopLineFailures();
 
 bool ToolExists(const std::string& toolPath) {
     if (!PassesToolPathRules(toolPath)) {
@@ -75,7 +79,7 @@ DWORD WINAPI DrainStdErr(void* argument) {
     DWORD read = 0;
     while (draining.load() &&
            ReadFile(drain->pipe, buffer, sizeof buffer, &read, nullptr) == TRUE) {
-        drain->errors->Append(std::string_view(buffer, read));
+        drain->errors->Append(std::string_view(buffer, read), LargestReport());
     }
     drain->errors->End();
     return 0;
@@ -300,7 +304,7 @@ void StopExifTool() {
     if (ExifToolRunning()) {
         // Written beside the pause: a tool that no longer reads, its pipe
         // full, holds the close no longer than the pause.
-        stopLineFailures = {};
+        stopLineFailures = StopLineFailures();
         UniqueHandle writer(CreateThread(nullptr, 0, WriteStopLines, nullptr, 0, nullptr));
         if (!writer) {
             WriteStopLines(nullptr);

@@ -13,3 +13,7 @@ std::string FormatErrorReport(std::string_view label, std::uint32_t code,
     }
     return text;
 }
+
+std::string NotFoundText(std::string_view what) {
+    return "Cannot find \"" + std::string(what) + "\"";
+}

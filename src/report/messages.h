@@ -16,6 +16,8 @@ inline constexpr std::string_view kStdErrSetHandleInformation = "E06 StdErr SetH
 inline constexpr std::string_view kCreateProcess = "E07 CreateProcess";
 inline constexpr std::string_view kWriteFile = "E08 WriteFile";
 inline constexpr std::string_view kReadFile = "E09 ReadFile";
+inline constexpr std::string_view kCreateEvent = "E10 CreateEvent";
+inline constexpr std::string_view kCreateThread = "E11 CreateThread";
 } // namespace labels
 
 inline constexpr std::string_view kErrorCaption = "Error";
@@ -26,6 +28,9 @@ inline constexpr std::string_view kStartFailedCaption = "Error starting exiftool
 inline constexpr std::string_view kNoMemoryText =
     "There is not enough memory to show the report of this drop.\r\n"
     "The box keeps what it showed before.";
+inline constexpr std::string_view kReportCutText =
+    "There is not enough memory to show the rest of the report of this drop.\r\n"
+    "The box shows what came before.";
 
 // Lines the program adds to the box, after the tool's report and errors.
 inline constexpr std::string_view kLeftOutText =
@@ -34,6 +39,10 @@ inline constexpr std::string_view kErrorTextLostText =
     "The tool's error text for this drop was lost: there was not enough memory to hold it.";
 inline constexpr std::string_view kCancelledText =
     "The drop was cancelled: exiftool was stopped, and the next drop starts it again.";
+
+// Find's box when the text is not in the box.
+inline constexpr std::string_view kFindCaption = "Find";
+std::string NotFoundText(std::string_view what);
 
 // The report text of a failed call: the label, " failed with error", the code
 // as an unsigned decimal behind one space, CR LF, then the system's own text

@@ -9,7 +9,9 @@ inline constexpr short kDialogWidth = 800;                    // dialog units
 inline constexpr short kDialogHeight = 600;
 inline constexpr int kBoxMargin = 5;
 inline constexpr int kResultBoxId = 121;
-inline constexpr std::uint32_t kResultBoxStyle = 0x50200004; // child, visible, vscroll, multiline
+// Child, visible, vertical scroll bar, multi-line, its selection shown while
+// the Find dialog has the focus.
+inline constexpr std::uint32_t kResultBoxStyle = 0x50200104;
 inline constexpr char kWindowCaption[] =
     "Drag and drop file(s) or folder(s) to see any supported meta data";
 inline constexpr char kResultFontFace[] = "COURIER";

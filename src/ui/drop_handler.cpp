@@ -14,20 +14,32 @@
 #include "driver/tool_process.h"
 #include "report/messages.h"
 #include "report/show_error.h"
-#include "ui/box_text.h"
 #include "ui/dialog_template.h"
 #include "ui/drop_queue.h"
-#include "ui/main_window.h"
+#include "ui/find.h"
+#include "ui/result_box.h"
 
 namespace {
 
 constexpr WPARAM kCtrlA = 0x01;
+constexpr WPARAM kCtrlF = 0x06;
 
 WNDPROC PreviousBoxProc = nullptr;
 HWND resultBox = nullptr;
 DropQueue drops;
-// The drop being worked on was cancelled: its answer goes unshown.
+
+// Where the drop being worked on is: its report being read (and shown as it
+// comes), or its end shown and the last of its text going into the box.
+enum class Phase { Idle, Reading, Finishing };
+Phase phase = Phase::Idle;
+// When it began, to tell the keys typed for it from those typed before.
+DWORD begunAt = 0;
+// It was cancelled: the rest of its answer goes unshown.
 bool cancelled = false;
+// Memory ran out for its text: the box keeps what it got.
+bool lost = false;
+// Its exchange's end, taken and waiting for the report's text to be in.
+std::optional<ExchangeEnd> exchangeEnd;
 
 // Gives the window under the pointer its cursor again, as a move of the
 // mouse would: the wait cursor while a drop is worked on, its own after.
@@ -56,18 +68,25 @@ std::vector<std::string> DroppedPaths(HDROP drop) {
     return paths;
 }
 
-void ShowNoMemory() {
+void ShowNoMemory(std::string_view text) {
     try {
-        ShowMessage(kNoMemoryText, kErrorCaption);
+        ShowMessage(text, kErrorCaption);
     } catch (const std::exception&) {
         // Nothing is left to tell the user with.
     }
 }
 
-// The failed calls, then the report; what the window no longer shows after
-// it was closed under a box goes unsaid.
-void ShowAnswer(HWND box, ToolAnswer answer) {
-    for (const ToolFailure& failure : answer.failures) {
+// The report is all in the box: the failed calls, then what follows it.
+// What the window no longer shows after it was closed under a box goes
+// unsaid.
+void EndReading(HWND box) {
+    const ExchangeEnd end = std::move(*exchangeEnd);
+    exchangeEnd.reset();
+    phase = Phase::Finishing;
+    if (cancelled) {
+        return;
+    }
+    for (const ToolFailure& failure : end.failures) {
         if (!IsWindow(box)) {
             return;
         }
@@ -76,45 +95,75 @@ void ShowAnswer(HWND box, ToolAnswer answer) {
     if (!IsWindow(box)) {
         return;
     }
-    if (answer.errorsLost) {
-        answer.notes += kErrorTextLostText;
-        answer.notes += "\r\n";
+    if (end.lost || BoxTextLost()) {
+        lost = true;
+        ShowNoMemory(BoxTextShown() ? kReportCutText : kNoMemoryText);
+        return;
     }
-    if (answer.lost || !ShowReport(box, std::move(answer.report), std::move(answer.errors),
-                                   std::move(answer.notes))) {
-        ShowNoMemory();
+    std::string notes = end.notes;
+    if (end.errorsLost) {
+        notes += kErrorTextLostText;
+        notes += "\r\n";
     }
+    AddFollowingText(
+        {end.ReadFailed() ? kErrorReport : std::string_view(), UpToFirstZero(end.errors), notes});
 }
 
-// True once the drop is worked on off this thread; false when it has been
-// answered here already.
+// True once the drop is being worked on; false when it is over already.
 bool BeginDrop(HWND box, std::vector<std::string> paths) {
+    BeginBoxText(box);
+    begunAt = GetTickCount();
+    cancelled = false;
+    lost = false;
+    exchangeEnd.reset();
     if (RestartExifToolIfEnded() != 1) {
         // The start has said why.
-        if (IsWindow(box)) {
-            ShowReport(box, std::string(kErrorReport));
-        }
-        return false;
+        AddFollowingText({kErrorReport});
+        phase = Phase::Finishing;
+        return true;
     }
     if (BeginExchange(std::move(paths)) == nullptr) {
-        ShowNoMemory();
+        // The failed call has been shown; the box keeps what it showed.
+        EndBoxText();
         return false;
     }
+    phase = Phase::Reading;
     return true;
 }
 
 void StartNextDrop(HWND box) {
-    while (IsWindow(box)) {
-        std::optional<std::vector<std::string>> paths = drops.Begin();
-        if (!paths) {
-            break;
+    // Nothing may leave a window procedure, nor the window's loop.
+    try {
+        while (IsWindow(box) && phase == Phase::Idle) {
+            std::optional<std::vector<std::string>> paths = drops.Begin();
+            if (!paths) {
+                break;
+            }
+            if (BeginDrop(box, std::move(*paths))) {
+                break;
+            }
+            drops.Finish();
         }
-        if (BeginDrop(box, std::move(*paths))) {
-            break;
-        }
+    } catch (const std::bad_alloc&) {
+        ShowNoMemory(kNoMemoryText);
+    } catch (const std::length_error&) {
+        ShowNoMemory(kNoMemoryText);
+    }
+    if (phase == Phase::Idle && drops.Busy()) {
+        EndBoxText();
         drops.Finish();
     }
     RefreshCursor();
+}
+
+void FinishDrop(HWND box) {
+    if (!lost) {
+        FinishBoxText();
+    }
+    EndBoxText();
+    phase = Phase::Idle;
+    drops.Finish();
+    StartNextDrop(box);
 }
 
 void OnDropFiles(HWND box, HDROP dropHandle) {
@@ -123,27 +172,31 @@ void OnDropFiles(HWND box, HDROP dropHandle) {
     try {
         drops.Add(DroppedPaths(drop.Get()));
     } catch (const std::bad_alloc&) {
-        ShowNoMemory();
+        ShowNoMemory(kNoMemoryText);
         return;
     } catch (const std::length_error&) {
-        ShowNoMemory();
+        ShowNoMemory(kNoMemoryText);
         return;
     }
     drop.Reset();
     StartNextDrop(box);
 }
 
-// The tool is ended at once; its answer, a failed read, goes unshown.
-bool CancelDrop(HWND box) {
-    if (cancelled || ExchangeInProgress() == nullptr) {
+// The tool is ended at once and what has not reached the box goes unshown;
+// what it shows stays, and a line says what happened. A key typed before
+// the drop began was meant for an earlier one.
+bool CancelDrop() {
+    if (phase != Phase::Reading || cancelled ||
+        static_cast<LONG>(static_cast<DWORD>(GetMessageTime()) - begunAt) < 0) {
         return false;
     }
     EndExifTool();
     cancelled = true;
+    DropWaitingBoxText();
     try {
-        ShowReport(box, std::string(kCancelledText) + "\r\n");
-    } catch (const std::bad_alloc&) {
-        SetWindowTextW(box, L"");
+        AddFollowingText({std::string(kCancelledText) + "\r\n"});
+    } catch (const std::exception&) {
+        // The box keeps what it shows; nothing may leave a window procedure.
     }
     return true;
 }
@@ -151,7 +204,7 @@ bool CancelDrop(HWND box) {
 bool OnKeyDown(HWND box, WPARAM key) {
     switch (key) {
     case VK_ESCAPE:
-        return CancelDrop(box);
+        return CancelDrop();
     case 'A':
         if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) {
             return false;
@@ -160,7 +213,7 @@ bool OnKeyDown(HWND box, WPARAM key) {
         SendMessageW(box, EM_SETSEL, 0, -1);
         return true;
     default:
-        return false;
+        return OnFindKey(key);
     }
 }
 
@@ -189,71 +242,26 @@ INT_PTR OnDialogDropFiles(HWND dialog, HDROP dropHandle) {
     return TRUE;
 }
 
-// The parts of the box's text with how each is decoded.
-struct DecodedPart {
-    std::string_view bytes;
-    bool ansi;
-    size_t length;
-};
-
 } // namespace
 
-bool ShowReport(HWND box, std::string report, std::string errors, std::string notes) {
-    std::vector<DecodedPart> parts;
-    size_t length = 0;
-    for (std::string_view bytes : BoxTextParts(report, errors, notes)) {
-        if (bytes.size() > kLargestReport) {
-            return false;
-        }
-        // The tool writes UTF-8; anything else is taken as the ANSI code page.
-        const bool ansi = !IsValidUtf8(bytes);
-        parts.push_back({bytes, ansi, WideLength(bytes, ansi)});
-        length += parts.back().length;
-    }
-    if (length > kLargestReport) {
-        return false;
-    }
-    if (length == 0) {
-        // The box keeps the old layout of an empty buffer handed to it.
-        FitBoxFont(box, std::u16string_view());
-        SetWindowTextW(box, L"");
-        return true;
-    }
-    // The box gets the text in a buffer of its own that we fill, so a large
-    // report is held once as UTF-16 and not copied again into the box.
-    UniqueLocalMemory<void> text(
-        LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, (length + 1) * sizeof(wchar_t)));
-    if (!text) {
-        return false;
-    }
-    auto* out = static_cast<wchar_t*>(LocalLock(text.Get()));
-    const std::u16string_view whole(reinterpret_cast<const char16_t*>(out), length);
-    for (const DecodedPart& part : parts) {
-        WidenInto(part.bytes, part.ansi, out, part.length);
-        out += part.length;
-    }
-    FitBoxFont(box, whole);
-    LocalUnlock(text.Get());
-    std::string().swap(report);
-    std::string().swap(errors);
-    std::string().swap(notes);
-    UniqueLocalMemory<void> previous(
-        reinterpret_cast<HLOCAL>(SendMessageW(box, EM_GETHANDLE, 0, 0)));
-    SendMessageW(box, EM_SETHANDLE, reinterpret_cast<WPARAM>(text.Release()), 0);
-    return true;
-}
-
 INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (IsFindNotice(message)) {
+        return OnFindNotice(lParam);
+    }
     switch (message) {
     case WM_INITDIALOG:
         resultBox = GetDlgItem(dialog, kResultBoxId);
         PreviousBoxProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(resultBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ResultBoxProc)));
+        SetUpFind(dialog, resultBox);
         return 0;
     case WM_DROPFILES:
         return OnDialogDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
     case WM_SETCURSOR:
         return OnSetCursor(lParam);
+    case WM_COMMAND:
+        // Escape that reaches the window rather than the box.
+        return LOWORD(wParam) == IDCANCEL && CancelDrop() ? TRUE : 0;
     default:
         return 0;
     }
@@ -271,8 +279,8 @@ LRESULT CALLBACK ResultBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPa
         }
         break;
     case WM_CHAR:
-        if (wParam == kCtrlA) {
-            // Its key went to select all.
+        if (wParam == kCtrlA || wParam == kCtrlF) {
+            // Their keys went to select all and to Find.
             return 0;
         }
         break;
@@ -286,17 +294,34 @@ HANDLE PendingDropWork() {
     return ExchangeInProgress();
 }
 
-void OnDropWorkDone() {
-    ToolAnswer answer = FinishExchange();
-    if (!std::exchange(cancelled, false) && resultBox != nullptr) {
-        try {
-            ShowAnswer(resultBox, std::move(answer));
-        } catch (const std::bad_alloc&) {
-            ShowNoMemory();
-        } catch (const std::length_error&) {
-            ShowNoMemory();
-        }
+void OnDropWorkSignalled() {
+    ExchangeOutput output = TakeExchangeOutput();
+    if (!cancelled) {
+        AddReportText(output.pieces);
     }
-    drops.Finish();
-    StartNextDrop(resultBox);
+    if (output.end) {
+        exchangeEnd = std::move(output.end);
+    }
+}
+
+bool DropWorkWaiting() {
+    return phase == Phase::Finishing || (phase == Phase::Reading && exchangeEnd) ||
+           (phase != Phase::Idle && BoxTextWaiting());
+}
+
+void DoDropWork() {
+    // Nothing may leave the window's loop.
+    try {
+        if (BoxTextWaiting()) {
+            PutNextBoxText();
+        } else if (phase == Phase::Reading && exchangeEnd) {
+            EndReading(resultBox);
+        } else if (phase == Phase::Finishing) {
+            FinishDrop(resultBox);
+        }
+    } catch (const std::bad_alloc&) {
+        ShowNoMemory(kNoMemoryText);
+    } catch (const std::length_error&) {
+        ShowNoMemory(kNoMemoryText);
+    }
 }

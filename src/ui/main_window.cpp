@@ -3,43 +3,25 @@
 #include <vector>
 
 #include "common/win_text.h"
-#include "ui/box_font.h"
 #include "ui/dialog_template.h"
+#include "ui/find.h"
 
 namespace {
 
 DialogCallbackProc dialogCallback = nullptr;
-// The box's fonts, which WinMain owns for as long as the box lives, and the
-// code page of its own face; 0 where the system cannot tell it.
-HFONT boxFace = nullptr;
-HFONT boxFallback = nullptr;
-unsigned boxCodePage = 0;
 
-// Courier New in whatever script the report needs, at the line height the
-// box's own face has as the system made it. Also gives that face's code page.
-UniqueFont MakeFallbackFont(HWND box, HFONT face, unsigned* codePage) {
-    TEXTMETRICW metrics{};
-    CHARSETINFO charset{};
-    {
-        WindowDc dc(box);
-        DcSelection selected(dc.Get(), face);
-        if (!GetTextMetricsW(dc.Get(), &metrics)) {
-            return UniqueFont();
+// The messages that wake the loop. Windows 7 rejects the pointer and touch
+// bits that newer headers put in QS_ALLINPUT, and a wait that fails at once
+// would spin the loop; asked once.
+UINT WakeMask() {
+    static const UINT mask = [] {
+        const UINT all = QS_ALLINPUT;
+        if (MsgWaitForMultipleObjectsEx(0, nullptr, 0, all, MWMO_INPUTAVAILABLE) != WAIT_FAILED) {
+            return all;
         }
-        const UINT_PTR id = static_cast<UINT_PTR>(GetTextCharsetInfo(dc.Get(), nullptr, 0));
-        *codePage = TranslateCharsetInfo(reinterpret_cast<DWORD*>(id), &charset, TCI_SRCCHARSET)
-                        ? charset.ciACP
-                        : 0;
-    }
-    LOGFONTW description{};
-    // Positive: the cell height, as the line height is.
-    description.lfHeight = metrics.tmHeight;
-    description.lfWeight = FW_NORMAL;
-    description.lfCharSet = DEFAULT_CHARSET;
-    description.lfOutPrecision = OUT_TT_ONLY_PRECIS;
-    description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-    Widen(kFallbackFontFace).copy(description.lfFaceName, LF_FACESIZE - 1);
-    return UniqueFont(CreateFontIndirectW(&description));
+        return all & ~static_cast<UINT>(0x0C00); // QS_TOUCH | QS_POINTER
+    }();
+    return mask;
 }
 
 INT_PTR OnCallbackResult(HWND dialog, INT_PTR result) {
@@ -96,6 +78,8 @@ void CreateResultBox(HWND dialog, HINSTANCE instance) {
     if (box != nullptr) {
         const LRESULT windowFont = SendMessageW(dialog, WM_GETFONT, 0, 0);
         SendMessageW(box, WM_SETFONT, static_cast<WPARAM>(windowFont), TRUE);
+        // Appends obey the box's text limit, 30000 characters by default.
+        SendMessageW(box, EM_SETLIMITTEXT, 0, 0);
     }
 }
 
@@ -128,28 +112,6 @@ void FitToMonitor(HWND dialog) {
                client.right - 2 * margin.left, client.bottom - 2 * margin.top, TRUE);
 }
 
-// One turn of the loop: sleeps until a message comes or the work's handle is
-// signalled, then handles the work's end, or else every message that waits.
-void RunLoopOnce(HWND dialog, BackgroundWork work) {
-    HANDLE pending = work.pending();
-    const DWORD count = pending != nullptr ? 1 : 0;
-    // No time-out: at rest the thread sleeps until there is something to do.
-    const DWORD woke =
-        MsgWaitForMultipleObjectsEx(count, &pending, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (count == 1 && woke == WAIT_OBJECT_0) {
-        // Messages that wait meanwhile wake the next turn at once.
-        work.done();
-        return;
-    }
-    MSG message{};
-    while (IsWindow(dialog) && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (!IsDialogMessageW(dialog, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-}
-
 } // namespace
 
 HWND CreateMainDialog(HINSTANCE instance) {
@@ -165,47 +127,27 @@ HWND CreateMainDialog(HINSTANCE instance) {
     return dialog;
 }
 
-BoxFonts PutResultFonts(HWND dialog) {
-    HWND box = GetDlgItem(dialog, kResultBoxId);
-    if (box == nullptr) {
-        return BoxFonts();
+void RunLoopOnce(HWND dialog, BackgroundWork work) {
+    HANDLE pending = work.pending();
+    const DWORD count = pending != nullptr ? 1 : 0;
+    // At rest the thread sleeps until there is something to do.
+    const DWORD wait = work.waiting() ? 0 : INFINITE;
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(count, &pending, wait, WakeMask(), MWMO_INPUTAVAILABLE);
+    if (count == 1 && woke == WAIT_OBJECT_0) {
+        work.signalled();
     }
-    LOGFONTW description{};
-    {
-        WindowDc dc(box);
-        description.lfHeight = ResultFontHeight(GetDeviceCaps(dc.Get(), LOGPIXELSY));
+    // All input that waits is handled between two steps of the work.
+    MSG message{};
+    while (IsWindow(dialog) && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (!IsFindDialogMessage(&message) && !IsDialogMessageW(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
     }
-    description.lfWeight = FW_NORMAL;
-    description.lfCharSet = ANSI_CHARSET;
-    // Where Courier is missing, the nearest face should still be fixed-pitch.
-    description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-    Widen(kResultFontFace).copy(description.lfFaceName, LF_FACESIZE - 1);
-    BoxFonts fonts;
-    fonts.face.Reset(CreateFontIndirectW(&description));
-    if (!fonts.face) {
-        return fonts;
+    if (IsWindow(dialog) && work.waiting()) {
+        work.step();
     }
-    SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.face.Get()), TRUE);
-    fonts.fallback = MakeFallbackFont(box, fonts.face.Get(), &boxCodePage);
-    boxFace = fonts.face.Get();
-    boxFallback = fonts.fallback.Get();
-    return fonts;
-}
-
-void FitBoxFont(HWND box, std::u16string_view report) {
-    if (boxFace == nullptr || boxFallback == nullptr || boxCodePage == 0) {
-        return;
-    }
-    HFONT wanted = ChooseBoxFace(report, boxCodePage) == BoxFace::Raster ? boxFace : boxFallback;
-    if (reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)) == wanted) {
-        return;
-    }
-    // Emptied first, so that the old report is not laid out again in the new
-    // face; a new font would also bring margins of its own.
-    const LRESULT margins = SendMessageW(box, EM_GETMARGINS, 0, 0);
-    SetWindowTextW(box, L"");
-    SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(wanted), FALSE);
-    SendMessageW(box, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
 }
 
 void RunModal(HWND dialog, DialogCallbackProc callback, BackgroundWork work) {
@@ -219,6 +161,8 @@ void RunModal(HWND dialog, DialogCallbackProc callback, BackgroundWork work) {
     callback(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
     dialogCallback = callback;
     ShowWindow(dialog, SW_SHOW);
+    // The box is no tab stop, so the dialog manager may give it no focus.
+    SetFocus(GetDlgItem(dialog, kResultBoxId));
     while (IsWindow(dialog)) {
         RunLoopOnce(dialog, work);
     }

@@ -154,6 +154,7 @@ class DragSource:
             self.send(target, "XdndLeave", [me])
             return 3, dict(info, result="refused")
         self.send(target, "XdndDrop", [me, 0, X.CurrentTime])
+        info["dropped_at"] = time.time()
         while True:
             msg = self.next_message(deadline)
             if msg is None:

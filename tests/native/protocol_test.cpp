@@ -5,31 +5,36 @@
 #include <string>
 #include <vector>
 
+#include "common/utf8.h"
 #include "driver/protocol.h"
 #include "report/messages.h"
 
 namespace {
 
-// Feeds reads one by one, as the pipe would give them; returns the report
-// and how many reads it took, or nothing if the collector never completed.
+// Feeds reads one by one, as the pipe would give them; returns what they
+// released, after each read and in all, and how many reads the stream took.
 struct Outcome {
     bool complete = false;
+    bool lost = false;
     size_t readsUsed = 0;
     std::string report;
+    std::vector<std::string> releases;
 };
 
 Outcome Collect(const std::string& marker, const std::vector<std::string>& reads,
                 size_t largest = kLargestReport) {
-    ReportCollector collector(marker, largest);
+    ReportStream stream(marker, 32768, largest);
     Outcome outcome;
     for (const std::string& read : reads) {
         ++outcome.readsUsed;
-        if (collector.Append(read)) {
+        outcome.releases.emplace_back(stream.Append(read));
+        outcome.report += outcome.releases.back();
+        if (stream.Complete()) {
             outcome.complete = true;
-            outcome.report = collector.TakeReport();
             break;
         }
     }
+    outcome.lost = stream.Lost();
     return outcome;
 }
 
@@ -40,18 +45,34 @@ TEST(ReadyMarker, IsNumberedAndEndsInCrLf) {
     EXPECT_EQ(ReadyMarker(18446744073709551615ULL), "{ready18446744073709551615}\r\n");
 }
 
-TEST(ReportCollector, MarkerSplitAtEveryOffsetIsFound) {
-    const std::string report = "File Name : a.jpg\r\nImage Size : 1x1\r\n";
+TEST(ReportStream, ReleasesAllButTheMarkerAndACutCharacterAtEveryCut) {
+    // "résumé", "Ж" and an emoji: sequences of two, two and four bytes.
+    const std::string report =
+        "File Name : r\xC3\xA9sum\xC3\xA9.jpg\r\nTitle : \xD0\x96 \xF0\x9F\x98\x80\r\n";
     const std::string all = report + kMarker;
     for (size_t cut = 1; cut < all.size(); ++cut) {
         const Outcome outcome = Collect(kMarker, {all.substr(0, cut), all.substr(cut)});
         ASSERT_TRUE(outcome.complete) << "cut at " << cut;
         EXPECT_EQ(outcome.readsUsed, 2u) << "cut at " << cut;
         EXPECT_EQ(outcome.report, report) << "cut at " << cut;
+        // The first read gives up all it holds of the report, but for a
+        // character it cuts; nothing of the marker.
+        const std::string before = report.substr(0, cut);
+        const std::string expected =
+            cut >= report.size() ? report : before.substr(0, cut - IncompleteUtf8Tail(before));
+        EXPECT_EQ(outcome.releases[0], expected) << "cut at " << cut;
     }
 }
 
-TEST(ReportCollector, MarkerFollowedByMoreBytesInTheSameReadDoesNotEnd) {
+TEST(ReportStream, ALineThatReadsAsTheMarkersStartIsHeldUntilTheNextReadTells) {
+    const Outcome outcome = Collect(kMarker, {"a\r\n{ready47", "12}\r\nb\r\n{rea", "dy4711}\r\n"});
+    ASSERT_TRUE(outcome.complete);
+    EXPECT_EQ(outcome.releases, (std::vector<std::string>{"a\r\n", "{ready4712}\r\nb\r\n", ""}));
+    // Inside a line it is report at once.
+    EXPECT_EQ(Collect(kMarker, {"Comment : {ready47"}).releases[0], "Comment : {ready47");
+}
+
+TEST(ReportStream, MarkerFollowedByMoreBytesInTheSameReadDoesNotEnd) {
     const Outcome outcome =
         Collect(kMarker, {"first\r\n" + kMarker + "tail\r\n", "more\r\n" + kMarker});
     ASSERT_TRUE(outcome.complete);
@@ -59,20 +80,16 @@ TEST(ReportCollector, MarkerFollowedByMoreBytesInTheSameReadDoesNotEnd) {
     EXPECT_EQ(outcome.report, "first\r\n" + kMarker + "tail\r\nmore\r\n");
 }
 
-TEST(ReportCollector, EmptyReadsChangeNothing) {
+TEST(ReportStream, EmptyReadsChangeNothing) {
     const Outcome outcome = Collect(kMarker, {"", "a\r\n", "", "", kMarker});
     ASSERT_TRUE(outcome.complete);
     EXPECT_EQ(outcome.readsUsed, 5u);
     EXPECT_EQ(outcome.report, "a\r\n");
+    EXPECT_TRUE(Collect(kMarker, {kMarker}).complete);
+    EXPECT_EQ(Collect(kMarker, {kMarker}).report, "");
 }
 
-TEST(ReportCollector, EmptyReportGivesEmptyText) {
-    const Outcome outcome = Collect(kMarker, {kMarker});
-    ASSERT_TRUE(outcome.complete);
-    EXPECT_EQ(outcome.report, "");
-}
-
-TEST(ReportCollector, ReportFarLargerThanOneReadIsCollectedWhole) {
+TEST(ReportStream, ReportFarLargerThanOneReadIsReleasedWhole) {
     std::string report;
     while (report.size() < 5 * 32768 + 17) {
         report += "Line " + std::to_string(report.size()) + " : value\r\n";
@@ -88,13 +105,13 @@ TEST(ReportCollector, ReportFarLargerThanOneReadIsCollectedWhole) {
     EXPECT_EQ(outcome.report, report);
 }
 
-TEST(ReportCollector, ShortTextNeverMatches) {
+TEST(ReportStream, ShortTextNeverMatches) {
     for (size_t n = 0; n < kMarker.size(); ++n) {
         EXPECT_FALSE(Collect(kMarker, {kMarker.substr(kMarker.size() - n)}).complete) << n;
     }
 }
 
-TEST(ReportCollector, MarkersAFileCanCarryDoNotEndTheReport) {
+TEST(ReportStream, MarkersAFileCanCarryDoNotEndTheReport) {
     // A comment that ends exactly where a read ends, once with the plain
     // marker, once with a guessed number, once with the right number inside
     // a line: none of them ends the exchange.
@@ -109,28 +126,31 @@ TEST(ReportCollector, MarkersAFileCanCarryDoNotEndTheReport) {
     }
 }
 
-TEST(ReportCollector, ReportOverTheLimitIsDroppedButItsMarkerStillEndsIt) {
-    // The limit stands in for memory running out: the rest of the report is
-    // read and dropped, and the stream stays in step, the marker split
-    // anywhere and one inside a line still not taken for the end.
+TEST(ReportStream, ReportOverTheLimitIsCutButItsMarkerStillEndsIt) {
+    // The limit stands in for memory running out: what fits is released,
+    // the rest of the report is read and dropped, and the stream stays in
+    // step, the marker split anywhere and one inside a line still not taken
+    // for the end.
     const std::string report = "Comment : AAAA" + kMarker + std::string(300, 'x') + "\r\n";
     const std::string all = report + kMarker;
-    for (size_t largest : {size_t{0}, size_t{10}, report.size()}) {
+    for (size_t largest : {size_t{0}, size_t{10}, report.size() - 1}) {
         for (size_t cut = 1; cut < all.size(); ++cut) {
-            ReportCollector collector(kMarker, largest);
-            ASSERT_FALSE(collector.Append(all.substr(0, cut))) << largest << " " << cut;
-            ASSERT_TRUE(collector.Append(all.substr(cut))) << largest << " " << cut;
-            EXPECT_TRUE(collector.Lost());
-            EXPECT_EQ(collector.TakeReport(), "");
+            const Outcome outcome =
+                Collect(kMarker, {all.substr(0, cut), all.substr(cut)}, largest);
+            ASSERT_TRUE(outcome.complete) << largest << " " << cut;
+            EXPECT_TRUE(outcome.lost) << largest << " " << cut;
+            EXPECT_LE(outcome.report.size(), largest) << largest << " " << cut;
+            EXPECT_EQ(report.compare(0, outcome.report.size(), outcome.report), 0);
         }
     }
-    const Outcome fits = Collect(kMarker, {all}, all.size());
+    const Outcome fits = Collect(kMarker, {all}, report.size());
     EXPECT_TRUE(fits.complete);
+    EXPECT_FALSE(fits.lost);
     EXPECT_EQ(fits.report, report);
     EXPECT_TRUE(Collect(kMarker, {kMarker}, 0).complete);
 }
 
-TEST(ReportCollector, MarkerOnlyWithLfIsNotRecognised) {
+TEST(ReportStream, MarkerOnlyWithLfIsNotRecognised) {
     EXPECT_FALSE(Collect(kMarker, {"a\r\n{ready4711}\n"}).complete);
     EXPECT_FALSE(Collect(kMarker, {"a\r\n{READY4711}\r\n"}).complete);
 }

@@ -27,6 +27,16 @@ TEST(Utf8, RefusesAnsiBytesAndMalformedSequences) {
     EXPECT_FALSE(IsValidUtf8("\xE6\x41\xA5")); // bad continuation
 }
 
+TEST(Utf8, IncompleteTailIsTheStartOfASequenceCutShort) {
+    const std::string all = "a\xD0\x96\xE6\x97\xA5\xF0\x9F\x98\x80"; // a Ж 日 😀
+    // How many bytes of a sequence each cut leaves at the end.
+    const size_t cut[] = {0, 0, 1, 0, 1, 2, 0, 1, 2, 3, 0};
+    for (size_t end = 0; end <= all.size(); ++end) {
+        EXPECT_EQ(IncompleteUtf8Tail(std::string_view(all).substr(0, end)), cut[end]) << end;
+    }
+    EXPECT_EQ(IncompleteUtf8Tail("\x80\x80\x80"), 0u); // no start to hold for
+}
+
 TEST(Utf8, UpToFirstZero) {
     EXPECT_EQ(UpToFirstZero(std::string_view("ab\0cd", 5)), "ab");
     EXPECT_EQ(UpToFirstZero("abc"), "abc");

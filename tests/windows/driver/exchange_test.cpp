@@ -2,7 +2,6 @@
 // give, each collected whole and alone.
 #include "harness.h"
 
-#include <chrono>
 #include <regex>
 
 namespace {
@@ -98,29 +97,52 @@ TEST_F(StandInReports, EachRequestGetsTheErrorsTheToolWroteAboutIt) {
 }
 
 TEST_F(StandInReports, ErrorsThatComeTooLateAreNotTakenForTheNextRequests) {
-    // The tool marks the end of its errors 3 s after the report: the drop
-    // waits 2 s, takes what came, and the next request skips the rest.
-    const auto begun = std::chrono::steady_clock::now();
-    const ToolAnswer first = Answer({"fake-error-1", "fake-late-echo-3000", "C:\\a.jpg"});
-    const auto waited = std::chrono::steady_clock::now() - begun;
+    // The tool writes a last error line and marks the end of its errors 3 s
+    // after the report: the drop waits 2 s and takes what came by then, and
+    // the next request skips the rest.
+    const ToolAnswer first = Answer({"fake-error-1", "fake-late-error-3000", "C:\\a.jpg"});
     EXPECT_EQ(first.report, FakeReportFor("C:\\a.jpg"));
     EXPECT_EQ(first.errors, "Error: File not found - fake-error-1\r\n");
-    EXPECT_LT(waited, std::chrono::seconds(20));
     const ToolAnswer second = Answer({"fake-error-2", "C:\\b.jpg"});
     EXPECT_EQ(second.report, FakeReportFor("C:\\b.jpg"));
     EXPECT_EQ(second.errors, "Error: File not found - fake-error-2\r\n");
 }
 
-TEST_F(StandInReports, ReportTooLargeToHoldIsDroppedAndTheNextOneIsInStep) {
-    // The limit stands in for memory running out mid-report.
+TEST_F(StandInReports, PiecesAreHandedOverAsTheToolWritesThem) {
+    // The second file's report comes 3 s after the first's; the first is
+    // there to take long before, and nothing of the marker ever is.
+    ASSERT_NE(BeginExchange({"C:\\a.jpg", "fake-pause-3000", "C:\\b.jpg", "fake-split-9-1000"}),
+              nullptr);
+    ASSERT_EQ(WaitForSingleObject(ExchangeInProgress(), 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ToolAnswer answer;
+    const ExchangeOutput first = TakeExchangeOutput();
+    EXPECT_EQ(first.pieces, FakeReportFor("C:\\a.jpg"));
+    EXPECT_FALSE(first.end.has_value());
+    answer.report = first.pieces;
+    answer = AnswerSoFar(answer);
+    EXPECT_EQ(answer.report, FakeReportFor("C:\\a.jpg") + FakeReportFor("C:\\b.jpg"));
+    EXPECT_TRUE(answer.failures.empty());
+}
+
+TEST_F(StandInReports, WhatIsTooLargeToHoldIsDroppedAndTheNextAnswerIsInStep) {
+    // The limit stands in for memory running out mid-report: what came
+    // before it is handed over, the rest is read and dropped.
     const size_t normal = SetLargestReport(100000);
     const ToolAnswer dropped = Answer({"fake-big-3000000", "fake-error-x"});
+    // A flood of error text over the limit is dropped alone.
+    const ToolAnswer flooded = Answer({"fake-stderr-1048576", "C:\\a.jpg"});
     SetLargestReport(normal);
     EXPECT_TRUE(dropped.lost);
-    EXPECT_EQ(dropped.report, "");
+    EXPECT_GT(dropped.report.size(), 0u);
+    EXPECT_LE(dropped.report.size(), 100000u);
+    EXPECT_EQ(dropped.report.compare(0, 10, "Line 0 : x"), 0);
     EXPECT_EQ(dropped.errors, "");
+    EXPECT_FALSE(flooded.lost);
+    EXPECT_TRUE(flooded.errorsLost);
+    EXPECT_EQ(flooded.report, FakeReportFor("C:\\a.jpg"));
+    EXPECT_EQ(flooded.errors, "");
     const ToolAnswer next = Answer({"fake-error-y", "C:\\b.jpg"});
-    EXPECT_FALSE(next.lost);
+    EXPECT_FALSE(next.lost || next.errorsLost);
     EXPECT_EQ(next.report, FakeReportFor("C:\\b.jpg"));
     EXPECT_EQ(next.errors, "Error: File not found - fake-error-y\r\n");
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -87,7 +88,7 @@ void MakeFolders(const std::string& path) {
     std::filesystem::create_directories(FsPath(path));
 }
 
-std::vector<std::string> ProcessesUnder(const std::string& folder) {
+std::vector<std::string> ProcessesUnder(const std::string& folder, bool kill) {
     const std::wstring prefix = Lower(Widen(folder + "\\"));
     std::vector<std::string> found;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -96,12 +97,13 @@ std::vector<std::string> ProcessesUnder(const std::string& folder) {
         ADD_FAILURE() << "no process snapshot";
         return found;
     }
+    const DWORD access =
+        PROCESS_QUERY_LIMITED_INFORMATION | (kill ? PROCESS_TERMINATE | SYNCHRONIZE : 0);
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
          more = Process32NextW(snapshot.Get(), &entry)) {
-        UniqueHandle process(
-            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        UniqueHandle process(OpenProcess(access, FALSE, entry.th32ProcessID));
         if (!process) {
             continue;
         }
@@ -111,38 +113,20 @@ std::vector<std::string> ProcessesUnder(const std::string& folder) {
             continue;
         }
         image.resize(size);
-        if (Lower(image).compare(0, prefix.size(), prefix) == 0) {
-            found.push_back(Narrow(image));
+        if (Lower(image).compare(0, prefix.size(), prefix) != 0) {
+            continue;
         }
+        if (kill) {
+            TerminateProcess(process.Get(), 99);
+            WaitForSingleObject(process.Get(), 10000);
+        }
+        found.push_back(Narrow(image));
     }
     return found;
 }
 
 void KillProcessesUnder(const std::string& folder) {
-    const std::wstring prefix = Lower(Widen(folder + "\\"));
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (snapshot.Get() == INVALID_HANDLE_VALUE) {
-        snapshot.Release();
-        return;
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
-         more = Process32NextW(snapshot.Get(), &entry)) {
-        UniqueHandle process(
-            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                        entry.th32ProcessID));
-        if (!process) {
-            continue;
-        }
-        std::wstring image(32768, L'\0');
-        DWORD size = static_cast<DWORD>(image.size());
-        if (QueryFullProcessImageNameW(process.Get(), 0, image.data(), &size) &&
-            Lower(image.substr(0, size)).compare(0, prefix.size(), prefix) == 0) {
-            TerminateProcess(process.Get(), 99);
-            WaitForSingleObject(process.Get(), 10000);
-        }
-    }
+    ProcessesUnder(folder, true);
 }
 
 void PrintTo(const Box& box, std::ostream* out) {
@@ -160,6 +144,22 @@ unsigned long CodeOf(const Box& box) {
         return 0;
     }
     return std::strtoul(box.text.c_str() + at + 19, nullptr, 10);
+}
+
+std::vector<std::string> Labels(const std::vector<Box>& boxes) {
+    std::vector<std::string> labels;
+    for (const Box& box : boxes) {
+        labels.push_back(LabelOf(box));
+    }
+    return labels;
+}
+
+std::vector<std::string> Labels(const std::vector<ToolFailure>& failures) {
+    std::vector<std::string> labels;
+    for (const ToolFailure& failure : failures) {
+        labels.emplace_back(failure.label);
+    }
+    return labels;
 }
 
 std::string FakeReportFor(const std::string& path) {
@@ -216,20 +216,45 @@ std::string DriverTest::Exchange(const std::vector<std::string>& paths, int seco
 }
 
 ToolAnswer DriverTest::Answer(const std::vector<std::string>& paths, int seconds) {
-    HANDLE done = BeginExchange(paths);
-    if (done == nullptr) {
+    if (BeginExchange(paths) == nullptr) {
         ADD_FAILURE() << "no thread for the exchange";
         return ToolAnswer();
     }
-    if (WaitForSingleObject(done, static_cast<DWORD>(seconds) * 1000) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "the exchange hung; killing the tool";
-        KillProcessesUnder(folder_);
+    return AnswerSoFar(ToolAnswer(), seconds);
+}
+
+ToolAnswer DriverTest::AnswerSoFar(ToolAnswer answer, int seconds) {
+    ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+    bool killed = false;
+    for (;;) {
+        HANDLE output = ExchangeInProgress();
+        if (output == nullptr) {
+            ADD_FAILURE() << "no exchange in progress";
+            return answer;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (WaitForSingleObject(output, static_cast<DWORD>(deadline - std::min(deadline, now))) !=
+            WAIT_OBJECT_0) {
+            if (killed) {
+                ADD_FAILURE() << "the exchange did not end with its tool";
+                return answer;
+            }
+            ADD_FAILURE() << "the exchange hung; killing the tool";
+            KillProcessesUnder(folder_);
+            killed = true;
+            deadline = GetTickCount64() + 10000;
+            continue;
+        }
+        ExchangeOutput taken = TakeExchangeOutput();
+        if (!taken.pieces.empty()) {
+            answer.report += taken.pieces;
+            ++answer.takes;
+        }
+        if (taken.end) {
+            static_cast<ExchangeEnd&>(answer) = std::move(*taken.end);
+            return answer;
+        }
     }
-    ToolAnswer answer = FinishExchange();
-    for (const ToolFailure& failure : answer.failures) {
-        ShowError(failure.label, failure.code);
-    }
-    return answer;
 }
 
 std::vector<Box> DriverTest::Boxes() const {

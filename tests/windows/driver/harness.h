@@ -12,6 +12,13 @@
 #include "driver/exchange.h"
 #include "driver/tool_process.h"
 
+// One exchange's answer as the tests look at it: all of its report's pieces,
+// how many takes brought them, and its end.
+struct ToolAnswer : ExchangeEnd {
+    std::string report;
+    int takes = 0;
+};
+
 struct Box {
     std::string text;
     std::string caption;
@@ -33,14 +40,17 @@ void WriteWholeFile(const std::string& path, const std::string& bytes);
 bool PathExists(const std::string& path);
 void MakeFolders(const std::string& path);
 
-// Image paths of the running processes whose exe lies under the folder.
-std::vector<std::string> ProcessesUnder(const std::string& folder);
+// Image paths of the running processes whose exe lies under the folder;
+// with `kill`, those processes are ended first.
+std::vector<std::string> ProcessesUnder(const std::string& folder, bool kill = false);
 void KillProcessesUnder(const std::string& folder);
 
 // The label part of a box's text ("E09 ReadFile" of "E09 ReadFile failed
 // with error 109 ...") and its code.
 std::string LabelOf(const Box& box);
 unsigned long CodeOf(const Box& box);
+std::vector<std::string> Labels(const std::vector<Box>& boxes);
+std::vector<std::string> Labels(const std::vector<ToolFailure>& failures);
 
 class DriverTest : public ::testing::Test {
   protected:
@@ -61,10 +71,11 @@ class DriverTest : public ::testing::Test {
 
     // One exchange on its own thread, as the window runs one, that gives up,
     // killing this test's tools, when it takes longer than any working one
-    // could; its report, or all it gave. Its failed calls are shown as boxes,
-    // as the window shows them.
+    // could; its report, or all it gave.
     std::string Exchange(const std::vector<std::string>& paths, int seconds = 60);
     ToolAnswer Answer(const std::vector<std::string>& paths, int seconds = 60);
+    // The rest of the exchange begun already.
+    ToolAnswer AnswerSoFar(ToolAnswer answer, int seconds = 60);
 
     std::vector<Box> Boxes() const;
     void ClearBoxes();

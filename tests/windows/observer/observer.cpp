@@ -114,24 +114,43 @@ HWND MainWindow() {
 
 struct MessageBoxInfo {
     HWND window;
+    // False when the box did not answer: a hung program's box is still one.
+    bool answered;
     std::wstring caption;
     std::wstring text;
 };
 
+// The Find dialog's "Find what" field, which no message box has.
+constexpr int kFindWhatId = 0x480;
+
 BOOL CALLBACK CollectBox(HWND window, LPARAM found) {
-    if (!IsWindowVisible(window) || ClassOf(window) != L"#32770") {
+    if (!IsWindowVisible(window) || ClassOf(window) != L"#32770" || window == MainWindow() ||
+        GetDlgItem(window, kFindWhatId) != nullptr) {
         return TRUE;
     }
-    MessageBoxInfo info{window, {}, {}};
-    if (!TextOf(window, &info.caption) || info.caption == kCaption) {
-        return TRUE;
-    }
+    MessageBoxInfo info{window, true, {}, {}};
+    info.answered = TextOf(window, &info.caption);
     HWND text = GetDlgItem(window, kMessageTextId);
-    if (text != nullptr) {
-        TextOf(text, &info.text);
+    if (text != nullptr && info.answered) {
+        info.answered = TextOf(text, &info.text);
     }
     reinterpret_cast<std::vector<MessageBoxInfo>*>(found)->push_back(info);
     return TRUE;
+}
+
+BOOL CALLBACK FindFindDialog(HWND window, LPARAM found) {
+    if (IsWindowVisible(window) && ClassOf(window) == L"#32770" &&
+        GetDlgItem(window, kFindWhatId) != nullptr) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindDialog() {
+    HWND found = nullptr;
+    EnumWindows(FindFindDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 std::vector<MessageBoxInfo> MessageBoxes() {
@@ -143,7 +162,9 @@ std::vector<MessageBoxInfo> MessageBoxes() {
 void PrintBoxes(const std::vector<MessageBoxInfo>& boxes) {
     for (const MessageBoxInfo& box : boxes) {
         Print("{\"message_box\":" + Hex(reinterpret_cast<UINT_PTR>(box.window)) +
-              ",\"caption\":" + Json(box.caption) + ",\"text\":" + Json(box.text) + "}");
+              ",\"caption\":" + (box.answered ? Json(box.caption) : "null") +
+              ",\"text\":" + (box.answered ? Json(box.text) : "null") + ",\"owner\":" +
+              Hex(reinterpret_cast<UINT_PTR>(GetWindow(box.window, GW_OWNER))) + "}");
     }
 }
 
@@ -265,6 +286,36 @@ int PressOk(double seconds) {
                : Timeout("message_box_gone");
 }
 
+// find [TIMEOUT]: the Find dialog once it is up: its owner, what "Find
+// what" holds, its choices, and whether it is the active window.
+int ShowFind(double seconds) {
+    HWND dialog = nullptr;
+    if (!WaitFor(seconds, [&] { return (dialog = FindDialog()) != nullptr; })) {
+        return Timeout("find");
+    }
+    std::wstring what;
+    if (!TextOf(GetDlgItem(dialog, kFindWhatId), &what)) {
+        return Timeout("find_text");
+    }
+    const auto checked = [&](int id) {
+        DWORD_PTR state = 0;
+        return SendBounded(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, &state) &&
+                       state == BST_CHECKED
+                   ? "true"
+                   : "false";
+    };
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
+    // The ids of the system's Find dialog: Up, Match whole word, Match case.
+    Print("{\"find\":" + Hex(reinterpret_cast<UINT_PTR>(dialog)) +
+          ",\"owner_is_main\":" + (GetWindow(dialog, GW_OWNER) == MainWindow() ? "true" : "false") +
+          ",\"what\":" + Json(what) + ",\"up\":" + checked(0x420) +
+          ",\"whole_word\":" + checked(0x410) + ",\"match_case\":" + checked(0x411) +
+          ",\"active\":" + (gui.hwndActive == dialog ? "true" : "false") + "}");
+    return 0;
+}
+
 // Says when it is watching, so that a caller can close the window after that
 // and learn when it went.
 int WaitGone(double seconds) {
@@ -367,18 +418,17 @@ int ShowProcess() {
     if (process == nullptr) {
         return 2;
     }
-    DWORD handles = 0;
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
-    const bool ok = GetProcessHandleCount(process, &handles) &&
-                    GetProcessMemoryInfo(process, &memory, sizeof memory);
+    const bool ok = GetProcessMemoryInfo(process, &memory, sizeof memory);
     CloseHandle(process);
     if (!ok) {
         return 2;
     }
-    Print("{\"pid\":" + std::to_string(processId) + ",\"handles\":" + std::to_string(handles) +
+    Print("{\"pid\":" + std::to_string(processId) +
           ",\"table_handles\":" + std::to_string(HandlesOf(processId)) +
           ",\"working_set\":" + std::to_string(memory.WorkingSetSize) +
+          ",\"peak_working_set\":" + std::to_string(memory.PeakWorkingSetSize) +
           ",\"pagefile\":" + std::to_string(memory.PagefileUsage) + "}");
     return 0;
 }
@@ -426,37 +476,61 @@ int ShowLines() {
     return 0;
 }
 
-// answers SECONDS: asks the window every 100 ms whether it takes messages,
-// as the system does to tell a hung window, and says how long the slowest
-// answer took.
-int Answers(double seconds) {
+// answers SECONDS [LENGTH]: asks the window every 50 ms whether it takes
+// messages, as the system does to tell a hung window, for SECONDS or until
+// its box holds LENGTH characters. Says when it begins; then how long the
+// slowest answer took, and when the box's text first changed and when it
+// reached LENGTH (Unix times, null when it did not).
+int Answers(double seconds, long long length) {
     HWND window = MainWindow();
-    if (window == nullptr) {
+    HWND box = window != nullptr ? GetDlgItem(window, kBoxId) : nullptr;
+    if (box == nullptr) {
         return Timeout("window");
     }
+    const auto ask = [](HWND target, UINT message, DWORD_PTR* result) {
+        return SendMessageTimeoutW(target, message, 0, 0, SMTO_NORMAL, 5000, result) != 0;
+    };
+    DWORD_PTR first = 0;
+    const bool known = ask(box, WM_GETTEXTLENGTH, &first);
+    char line[160];
+    std::snprintf(line, sizeof line, "{\"asking\":true,\"at\":%.3f,\"length\":%lld}", UnixNow(),
+                  known ? static_cast<long long>(first) : -1LL);
+    Print(line);
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
     ULONGLONG slowest = 0;
     int asked = 0;
     int unanswered = 0;
-    while (GetTickCount64() < end && IsWindow(window)) {
+    double changedAt = 0;
+    double wholeAt = 0;
+    DWORD_PTR now = first;
+    while (GetTickCount64() < end && IsWindow(window) && wholeAt == 0) {
         const ULONGLONG sent = GetTickCount64();
         DWORD_PTR ignored = 0;
-        if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) == 0) {
-            ++unanswered;
-        }
+        unanswered += ask(window, WM_NULL, &ignored) ? 0 : 1;
         slowest = std::max(slowest, GetTickCount64() - sent);
         ++asked;
-        Sleep(100);
+        if (ask(box, WM_GETTEXTLENGTH, &now)) {
+            if (changedAt == 0 && (!known || now != first)) {
+                changedAt = UnixNow();
+            }
+            if (length >= 0 && static_cast<long long>(now) >= length) {
+                wholeAt = UnixNow();
+            }
+        }
+        Sleep(50);
     }
+    const auto time = [](double at) { return at == 0 ? std::string("null") : std::to_string(at); };
     Print("{\"asked\":" + std::to_string(asked) + ",\"unanswered\":" + std::to_string(unanswered) +
-          ",\"slowest_ms\":" + std::to_string(slowest) + "}");
+          ",\"slowest_ms\":" + std::to_string(slowest) + ",\"changed_at\":" + time(changedAt) +
+          ",\"whole_at\":" + time(wholeAt) + ",\"length\":" + std::to_string(now) + "}");
     return 0;
 }
 
 int Usage() {
     std::fputs("usage: observer window [TIMEOUT] | text OUT [TIMEOUT [NEEDLE]] |\n"
                "  boxes [TIMEOUT [COUNT]] | ok [TIMEOUT] | gone [TIMEOUT] |\n"
-               "  post sc_close|wm_close|key:VK[:alt] | process | lines | answers SECONDS\n",
+               "  post sc_close|wm_close|key:VK[:alt] | process | lines |\n"
+               "  answers SECONDS [LENGTH] | find [TIMEOUT]\n",
                stderr);
     return 2;
 }
@@ -503,8 +577,11 @@ int main() {
     if (command == L"lines") {
         return ShowLines();
     }
+    if (command == L"find") {
+        return ShowFind(number(2, 0));
+    }
     if (command == L"answers") {
-        return Answers(number(2, 5));
+        return Answers(number(2, 5), static_cast<long long>(number(3, -1)));
     }
     return Usage();
 }

@@ -1,8 +1,9 @@
 // Speaks exiftool's stay-open protocol and answers with scripted reports.
 // A request's file names steer it: a name whose base starts with "fake-" is
-// a command, any other name gets a two-line report of its own. Like the
-// tool, it writes the text of "-echo4 TEXT" to standard error once the
-// request's report is out.
+// a command, any other name gets a two-line report of its own. The answer
+// is written in the order of the names, in pieces where a command breaks it.
+// Like the tool, it writes the text of "-echo4 TEXT" to standard error once
+// the request's report is out.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -47,7 +48,8 @@ class Log {
         if (length == 0 || length >= 4096) {
             return;
         }
-        const std::wstring base(folder, length);
+        folder_.assign(folder, length);
+        const std::wstring& base = folder_;
         args_ = Open(base + L"\\args.txt");
         input_ = Open(base + L"\\input.bin");
     }
@@ -79,12 +81,22 @@ class Log {
         }
     }
 
+    // Waits until the test puts a file named "release" in the log folder,
+    // and takes it away; two minutes at most.
+    void Hold() {
+        const std::wstring release = folder_ + L"\\release";
+        for (int i = 0; i < 12000 && !DeleteFileW(release.c_str()); ++i) {
+            Sleep(10);
+        }
+    }
+
   private:
     static HANDLE Open(const std::wstring& path) {
         return CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
 
+    std::wstring folder_;
     HANDLE args_ = INVALID_HANDLE_VALUE;
     HANDLE input_ = INVALID_HANDLE_VALUE;
 };
@@ -126,12 +138,22 @@ std::string BigReport(size_t size) {
     return report;
 }
 
-// One answer, written in pieces with a pause between them so that the
+// One answer, written in pieces, each after its own pause, so that the
 // reader sees each piece's end as the end of a read.
 struct Answer {
-    std::vector<std::string> pieces{std::string()};
-    void Add(std::string_view text) { pieces.back() += text; }
-    void Break() { pieces.emplace_back(); }
+    struct Piece {
+        std::string text;
+        DWORD pauseMs = 0;
+        // Written once the test releases it.
+        bool held = false;
+    };
+    std::vector<Piece> pieces{Piece()};
+    // How it ends once written: its marker, or the tool exits or hangs.
+    enum class End { Marker, Exit, Hang } end = End::Marker;
+    void Add(std::string_view text) { pieces.back().text += text; }
+    void Break(DWORD pauseMs = kSplitPauseMs, bool held = false) {
+        pieces.push_back({std::string(), pauseMs, held});
+    }
 };
 
 class StandIn {
@@ -139,6 +161,21 @@ class StandIn {
     StandIn() : out_(GetStdHandle(STD_OUTPUT_HANDLE)), err_(GetStdHandle(STD_ERROR_HANDLE)) {}
 
     Log log;
+
+    // Standard input is read, and logged, on a thread of its own, so that the
+    // log shows all that was written to the tool even while it is busy with
+    // a request. The lines come out of `lines` in order.
+    bool StartReading(HANDLE* lines) {
+        HANDLE write = nullptr;
+        if (!CreatePipe(lines, &write, nullptr, 65536)) {
+            return false;
+        }
+        reading_.from = GetStdHandle(STD_INPUT_HANDLE);
+        reading_.to = write;
+        reading_.log = &log;
+        reader_ = CreateThread(nullptr, 0, Forward, &reading_, 0, nullptr);
+        return reader_ != nullptr;
+    }
 
     // False once the tool should end.
     bool Line(const std::string& line) {
@@ -158,10 +195,12 @@ class StandIn {
   private:
     void Execute(const std::string& digits) {
         Answer answer;
-        int splitAt = -1;
+        size_t splitAt = std::string::npos;
+        DWORD splitPauseMs = kSplitPauseMs;
+        bool splitHeld = false;
         std::string echo;
-        DWORD echoDelayMs = 0;
-        for (size_t i = 0; i < args_.size(); ++i) {
+        DWORD lateErrorMs = 0;
+        for (size_t i = 0; i < args_.size() && answer.end == Answer::End::Marker; ++i) {
             const std::string& arg = args_[i];
             if (arg == "-charset" || arg == "-echo4") {
                 if (arg == "-echo4" && i + 1 < args_.size()) {
@@ -180,7 +219,20 @@ class StandIn {
             } else if (StartsWith(base, "fake-big-")) {
                 answer.Add(BigReport(NumberAfter(base, "fake-big-")));
             } else if (StartsWith(base, "fake-split-")) {
-                splitAt = static_cast<int>(NumberAfter(base, "fake-split-"));
+                // "fake-split-K", "fake-split-K-MS" or "fake-split-K-hold": the
+                // marker cut after K bytes, its rest written MS later or once
+                // released.
+                splitAt = NumberAfter(base, "fake-split-");
+                const size_t dash = base.find('-', 11);
+                if (dash != std::string::npos) {
+                    splitHeld = base.compare(dash + 1, 4, "hold") == 0;
+                    splitPauseMs = static_cast<DWORD>(NumberAfter(base, base.substr(0, dash + 1)));
+                }
+            } else if (StartsWith(base, "fake-hold")) {
+                // The rest once the test releases it.
+                answer.Break(0, true);
+            } else if (StartsWith(base, "fake-pause-")) {
+                answer.Break(static_cast<DWORD>(NumberAfter(base, "fake-pause-")));
             } else if (StartsWith(base, "fake-stderr-")) {
                 // Lines of 64 bytes, the last one cut.
                 WriteAll(err_, BigReport(NumberAfter(base, "fake-stderr-")));
@@ -189,13 +241,17 @@ class StandIn {
                 WriteAll(err_, "Error: File not found - " + arg + "\r\n");
             } else if (StartsWith(base, "fake-slow-")) {
                 Sleep(static_cast<DWORD>(NumberAfter(base, "fake-slow-")));
-            } else if (StartsWith(base, "fake-late-echo-")) {
-                echoDelayMs = static_cast<DWORD>(NumberAfter(base, "fake-late-echo-"));
+            } else if (StartsWith(base, "fake-late-error-")) {
+                // An error line, and the end of the errors, long after the report.
+                lateErrorMs = static_cast<DWORD>(NumberAfter(base, "fake-late-error-"));
             } else if (StartsWith(base, "fake-die")) {
-                WriteAll(out_, "======== partial\r\nFake Name : par");
-                ExitProcess(3);
+                // Dies in the middle of a line.
+                answer.Add("======== partial\r\nFake Name : par");
+                answer.end = Answer::End::Exit;
+            } else if (StartsWith(base, "fake-exit")) {
+                answer.end = Answer::End::Exit;
             } else if (StartsWith(base, "fake-hang")) {
-                Sleep(INFINITE);
+                answer.end = Answer::End::Hang;
             } else if (StartsWith(base, "fake-zero")) {
                 answer.Add(std::string_view("before\0after\r\n", 14));
             } else if (StartsWith(base, "fake-inject")) {
@@ -215,22 +271,59 @@ class StandIn {
             // Any other "fake-" name, "fake-empty" say, adds nothing.
         }
         const std::string marker = "{ready" + digits + "}\r\n";
-        if (splitAt >= 0 && static_cast<size_t>(splitAt) < marker.size()) {
-            answer.Add(marker.substr(0, static_cast<size_t>(splitAt)));
-            answer.Break();
-            answer.Add(marker.substr(static_cast<size_t>(splitAt)));
-        } else {
-            answer.Add(marker);
-        }
-        for (size_t i = 0; i < answer.pieces.size(); ++i) {
-            if (i > 0) {
-                Sleep(kSplitPauseMs);
+        if (answer.end == Answer::End::Marker) {
+            if (splitAt < marker.size()) {
+                answer.Add(marker.substr(0, splitAt));
+                answer.Break(splitPauseMs, splitHeld);
+                answer.Add(marker.substr(splitAt));
+            } else {
+                answer.Add(marker);
             }
-            WriteAll(out_, answer.pieces[i]);
         }
-        Sleep(echoDelayMs);
+        for (const Answer::Piece& piece : answer.pieces) {
+            Sleep(piece.pauseMs);
+            if (piece.held) {
+                log.Hold();
+            }
+            WriteAll(out_, piece.text);
+        }
+        if (answer.end == Answer::End::Exit) {
+            ExitProcess(3);
+        }
+        if (answer.end == Answer::End::Hang) {
+            Sleep(INFINITE);
+        }
+        if (lateErrorMs > 0) {
+            Sleep(lateErrorMs);
+            WriteAll(err_,
+                     "Error: late, " + std::to_string(lateErrorMs) + " ms after the report\r\n");
+        }
         WriteAll(err_, echo);
     }
+
+    struct Reading {
+        HANDLE from;
+        HANDLE to;
+        Log* log;
+    };
+
+    static DWORD WINAPI Forward(void* argument) {
+        Reading& reading = *static_cast<Reading*>(argument);
+        char buffer[4096];
+        DWORD read = 0;
+        DWORD written = 0;
+        while (ReadFile(reading.from, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+            reading.log->Input(std::string_view(buffer, read));
+            if (!WriteFile(reading.to, buffer, read, &written, nullptr)) {
+                break;
+            }
+        }
+        CloseHandle(reading.to);
+        return 0;
+    }
+
+    Reading reading_;
+    HANDLE reader_ = nullptr;
 
     HANDLE out_;
     HANDLE err_;
@@ -256,20 +349,21 @@ int main() {
     self[selfLength < 32768 ? selfLength : 0] = L'\0';
     tool.log.Arguments(Narrow(self), args);
 
-    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE in = nullptr;
+    if (!tool.StartReading(&in)) {
+        return 5;
+    }
     std::string pending;
     char buffer[4096];
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(in, buffer, sizeof buffer, &read, nullptr) || read == 0) {
-            tool.log.Input(pending);
             return 0;
         }
         pending.append(buffer, read);
         size_t end;
         while ((end = pending.find('\n')) != std::string::npos) {
             std::string line = pending.substr(0, end);
-            tool.log.Input(std::string_view(pending).substr(0, end + 1));
             pending.erase(0, end + 1);
             if (!line.empty() && line.back() == '\r') {
                 line.pop_back();
