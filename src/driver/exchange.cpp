@@ -193,8 +193,11 @@ ExchangeEnd ExchangeWithExifTool(const std::vector<std::string>& utf8Paths,
     end.notes = LeftOutNotes(utf8Paths);
     end.failures.reserve(2);
 
-    if (const std::optional<ToolFailure> failure = WriteToExifTool(request)) {
-        end.failures.push_back(*failure);
+    {
+        std::lock_guard<std::mutex> writing(Session().Input);
+        if (const std::optional<ToolFailure> failure = WriteToExifTool(request)) {
+            end.failures.push_back(*failure);
+        }
     }
     if (const std::optional<ToolFailure> failure = ReadFromExifTool(stream, buffer, piece)) {
         end.failures.push_back(*failure);

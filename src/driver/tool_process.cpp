@@ -20,6 +20,7 @@
 #include <atomic>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "common/win_text.h"
@@ -149,6 +150,7 @@ void TakeDown() {
 }
 
 DWORD WINAPI WriteStopLines(void*) {
+    std::lock_guard<std::mutex> writing(session.Input);
     for (size_t i = 0; i < std::size(kStopLines); ++i) {
         stopLineFailures[i] = WriteToExifTool(kStopLines[i]);
     }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "common/win_resources.h"
@@ -19,6 +20,9 @@ struct ToolSession {
     UniqueHandle StdOutWr;
     UniqueHandle StdErrRd;
     UniqueHandle StdErrWr;
+    // Held over the whole of a request or of the stop lines, which a close
+    // during a drop would otherwise write into each other.
+    std::mutex Input;
     // The tool, to tell whether it still runs.
     UniqueHandle Process;
     // Its pipes failed, or it was ended: whether or not the system has

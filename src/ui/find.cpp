@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <exception>
 #include <vector>
 
 #include "common/win_text.h"
@@ -150,25 +151,30 @@ INT_PTR OnFindNotice(LPARAM lParam) {
         findDialog = nullptr;
         SetFocus(resultBox);
     } else if ((request->Flags & FR_FINDNEXT) != 0) {
-        lastWhat = request->lpstrFindWhat;
-        lastFlags = request->Flags;
-        FindAgain((lastFlags & FR_DOWN) != 0, findDialog);
+        // Nothing may leave a window procedure: without memory, no search.
+        try {
+            lastWhat = request->lpstrFindWhat;
+            lastFlags = request->Flags;
+            FindAgain((lastFlags & FR_DOWN) != 0, findDialog);
+        } catch (const std::exception&) {
+        }
     }
     return TRUE;
 }
 
 bool OnFindKey(WPARAM key) {
-    if (key == 'F' && ControlHeld()) {
-        OpenFind();
-        return true;
-    }
-    if (key != VK_F3) {
+    const bool find = key == 'F' && ControlHeld();
+    if (!find && key != VK_F3) {
         return false;
     }
-    if (lastWhat.empty()) {
-        OpenFind();
-    } else {
-        FindAgain(GetKeyState(VK_SHIFT) >= 0, findDialog != nullptr ? findDialog : mainDialog);
+    try {
+        if (find || lastWhat.empty()) {
+            OpenFind();
+        } else {
+            FindAgain(GetKeyState(VK_SHIFT) >= 0, findDialog != nullptr ? findDialog : mainDialog);
+        }
+    } catch (const std::exception&) {
+        // Nothing may leave a window procedure: without memory, no search.
     }
     return true;
 }

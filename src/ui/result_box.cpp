@@ -9,7 +9,6 @@
 #include <string>
 #include <utility>
 
-#include "common/code_page.h"
 #include "common/utf8.h"
 #include "common/win_text.h"
 #include "ui/box_font.h"
@@ -42,8 +41,6 @@ struct View {
 class Backlog {
   public:
     bool Empty() const { return chunks_.empty(); }
-    size_t Length() const { return length_; }
-    wchar_t Last() const { return chunks_.back().back(); }
 
     void Push(std::wstring chunk) {
         if (!chunk.empty()) {
@@ -56,8 +53,10 @@ class Backlog {
     std::wstring TakeAll() {
         std::wstring all;
         all.reserve(length_);
+        size_t from = front_;
         for (const std::wstring& chunk : chunks_) {
-            all.append(chunk, all.empty() ? front_ : 0, std::wstring::npos);
+            all.append(chunk, from, std::wstring::npos);
+            from = 0;
         }
         Clear();
         return all;
@@ -201,11 +200,11 @@ void RestoreView(const View& view) {
 }
 
 // Replaces the box's text with a buffer of its own that we fill, which
-// costs the box less than a text to copy.
-void Replace(const std::wstring& with) {
+// costs the box less than a text to copy; false when there is no memory.
+bool Replace(const std::wstring& with) {
     UniqueLocalMemory<void> buffer(LocalAlloc(LMEM_MOVEABLE, (with.size() + 1) * sizeof(wchar_t)));
     if (!buffer) {
-        throw std::bad_alloc();
+        return false;
     }
     auto* out = static_cast<wchar_t*>(LocalLock(buffer.Get()));
     std::copy(with.c_str(), with.c_str() + with.size() + 1, out);
@@ -213,6 +212,7 @@ void Replace(const std::wstring& with) {
     UniqueLocalMemory<void> previous(
         reinterpret_cast<HLOCAL>(SendMessageW(text.box, EM_GETHANDLE, 0, 0)));
     SendMessageW(text.box, EM_SETHANDLE, reinterpret_cast<WPARAM>(buffer.Release()), 0);
+    return true;
 }
 
 // Puts the face on the box, emptied first so that no text is laid out again
@@ -375,7 +375,10 @@ void PutNextBoxText() {
         const size_t length = text.piece.size();
         const double begun = Seconds();
         if (!text.shown) {
-            Replace(text.piece);
+            if (!Replace(text.piece)) {
+                Lose();
+                return;
+            }
             text.shown = true;
         } else {
             const View view = SaveView();

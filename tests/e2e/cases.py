@@ -500,6 +500,19 @@ def responsive(c):
                 "\r\n{error}", "what had come stays, then {error} on a line of its own",
                 repr(p.text()))
 
+        # The dialog manager's Escape, which reaches the window, not the box.
+        held = touch(os.path.join(p.files, "before-idcancel.txt"))
+        p.drop_on_box([held, touch(os.path.join(p.files, "fake-hold")), names[0]])
+        c.check(p.text(30, "before-idcancel.txt") == fake_report(held), "the first piece shows")
+        c.check(p.post("idcancel") and p.text(30, "cancelled") == fake_report(held) + CANCELLED,
+                "IDCANCEL to the window cancels the drop too", repr(p.text()))
+        # Keys typed after it are taken after it, by a window still open.
+        shown = fake_report(held) + CANCELLED
+        p.post("idcancel")
+        p.keys("ctrl+a")
+        c.check(p.selection([0, len(shown)]) == [0, len(shown)] and p.text() == shown,
+                "at rest it changes nothing, and the window stays open", repr(p.text()))
+
         # Escape once the first piece shows, with a drop queued behind.
         kept = touch(os.path.join(p.files, "before-cancel.txt"))
         after = touch(os.path.join(p.files, "after-cancel.txt"))

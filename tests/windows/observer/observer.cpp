@@ -332,8 +332,8 @@ int WaitGone(double seconds) {
 }
 
 // post WHAT: a message to the window, posted as the window's own loop gets
-// it. WHAT is sc_close, wm_close, box_bottom (the box scrolled to its end),
-// or key:VK[:alt] for the box's keys.
+// it. WHAT is sc_close, wm_close, idcancel (the dialog manager's Escape),
+// box_bottom (the box scrolled to its end), or key:VK[:alt] for the box's keys.
 int Post(const std::wstring& what) {
     HWND window = MainWindow();
     if (window == nullptr) {
@@ -344,6 +344,9 @@ int Post(const std::wstring& what) {
     }
     if (what == L"wm_close") {
         return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 2;
+    }
+    if (what == L"idcancel") {
+        return PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0) ? 0 : 2;
     }
     if (what == L"box_bottom") {
         return PostMessageW(GetDlgItem(window, kBoxId), WM_VSCROLL, SB_BOTTOM, 0) ? 0 : 2;
@@ -529,7 +532,7 @@ int Answers(double seconds, long long length) {
 int Usage() {
     std::fputs("usage: observer window [TIMEOUT] | text OUT [TIMEOUT [NEEDLE]] |\n"
                "  boxes [TIMEOUT [COUNT]] | ok [TIMEOUT] | gone [TIMEOUT] |\n"
-               "  post sc_close|wm_close|key:VK[:alt] | process | lines |\n"
+               "  post sc_close|wm_close|idcancel|key:VK[:alt] | process | lines |\n"
                "  answers SECONDS [LENGTH] | find [TIMEOUT]\n",
                stderr);
     return 2;
