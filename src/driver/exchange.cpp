@@ -120,16 +120,23 @@ DWORD WINAPI RunExchanges(void* argument) {
     return 0;
 }
 
+// False once the failed call has been shown.
+bool MakeEvent(UniqueHandle& event, BOOL manualReset) {
+    event.Reset(CreateEventW(nullptr, manualReset, FALSE, nullptr));
+    if (!event) {
+        const DWORD code = GetLastError();
+        ShowError(labels::kCreateEvent, code);
+        return false;
+    }
+    return true;
+}
+
 // A worker whose thread runs, or null when the system could make none; the
 // failed call has then been shown.
 Worker* StartWorker() {
     auto made = std::make_unique<Worker>();
-    made->requested.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    made->output.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    made->ended.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!made->requested || !made->output || !made->ended) {
-        const DWORD code = GetLastError();
-        ShowError(labels::kCreateEvent, code);
+    if (!MakeEvent(made->requested, FALSE) || !MakeEvent(made->output, TRUE) ||
+        !MakeEvent(made->ended, TRUE)) {
         return nullptr;
     }
     made->thread.Reset(CreateThread(nullptr, 0, RunExchanges, made.get(), 0, nullptr));

@@ -199,20 +199,24 @@ void RestoreView(const View& view) {
     }
 }
 
-// Replaces the box's text with a buffer of its own that we fill, which
-// costs the box less than a text to copy; false when there is no memory.
-bool Replace(const std::wstring& with) {
+// The text in memory of the kind the box keeps its own in; null when there
+// is none to be had.
+UniqueLocalMemory<void> BoxBuffer(const std::wstring& with) {
     UniqueLocalMemory<void> buffer(LocalAlloc(LMEM_MOVEABLE, (with.size() + 1) * sizeof(wchar_t)));
-    if (!buffer) {
-        return false;
+    if (buffer) {
+        auto* out = static_cast<wchar_t*>(LocalLock(buffer.Get()));
+        std::copy(with.c_str(), with.c_str() + with.size() + 1, out);
+        LocalUnlock(buffer.Get());
     }
-    auto* out = static_cast<wchar_t*>(LocalLock(buffer.Get()));
-    std::copy(with.c_str(), with.c_str() + with.size() + 1, out);
-    LocalUnlock(buffer.Get());
+    return buffer;
+}
+
+// Gives the box the buffer as its text, which costs it less than a text to
+// copy.
+void Replace(UniqueLocalMemory<void> buffer) {
     UniqueLocalMemory<void> previous(
         reinterpret_cast<HLOCAL>(SendMessageW(text.box, EM_GETHANDLE, 0, 0)));
     SendMessageW(text.box, EM_SETHANDLE, reinterpret_cast<WPARAM>(buffer.Release()), 0);
-    return true;
 }
 
 // Puts the face on the box, emptied first so that no text is laid out again
@@ -366,19 +370,24 @@ void PutNextBoxText() {
         return;
     }
     Guarded([] {
-        if (!text.shown) {
-            PutFace(text.needsFallback);
-        }
         const size_t boxLength = text.shown ? BoxLength() : 0;
         text.waiting.Next(NextPieceLength(text.last ? &*text.last : nullptr, boxLength),
                           &text.piece);
         const size_t length = text.piece.size();
-        const double begun = Seconds();
+        UniqueLocalMemory<void> first;
         if (!text.shown) {
-            if (!Replace(text.piece)) {
+            // Made before a new face empties the box, which so keeps what it
+            // showed when there is no memory.
+            first = BoxBuffer(text.piece);
+            if (!first) {
                 Lose();
                 return;
             }
+            PutFace(text.needsFallback);
+        }
+        const double begun = Seconds();
+        if (first) {
+            Replace(std::move(first));
             text.shown = true;
         } else {
             const View view = SaveView();
