@@ -3,11 +3,11 @@
 
 #include "ui/drop_handler.h"
 #include "ui/main_window.h"
-#include "ui/result_box.h"
+#include "ui/window_dpi.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     HWND dialog = CreateMainDialog(instance);
-    const BoxFonts fonts = dialog != nullptr ? PutResultFonts(dialog) : BoxFonts();
+    SetUpWindowScale(dialog);
     RunModal(dialog, DialogCallback,
              {PendingDropWork, OnDropWorkSignalled, DropWorkWaiting, DoDropWork});
     return 0;

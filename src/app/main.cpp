@@ -1,11 +1,24 @@
 #include <windows.h>
 
+#include "app/command_line.h"
+#include "common/system_calls.h"
+#include "common/win_text.h"
 #include "driver/tool_process.h"
 #include "report/messages.h"
 #include "report/show_error.h"
 #include "ui/drop_handler.h"
 #include "ui/main_window.h"
-#include "ui/result_box.h"
+#include "ui/window_dpi.h"
+
+#ifdef __MINGW32__
+// The arguments are read from the command line itself, never from the C
+// runtime's copy; this keeps mingw-w64's runtime from expanding wildcards
+// in that copy, which could be configured on. (MSVC's runtime expands them
+// only when setargv.obj is linked.)
+extern "C" {
+int _dowildcard = 0;
+}
+#endif
 
 namespace {
 
@@ -14,8 +27,8 @@ namespace {
 // lie in a Downloads folder. Windows 7 has the call only with KB2533623.
 void LoadLibrariesFromSystemOnly() {
     using SetDirectories = BOOL(WINAPI*)(DWORD);
-    const auto set = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    const auto set = FindSystemFunction<SetDirectories>(GetModuleHandleW(L"kernel32.dll"),
+                                                        "SetDefaultDllDirectories");
     if (set != nullptr) {
         set(LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
@@ -29,12 +42,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         ShowMessage(kStartFailedText, kStartFailedCaption);
         return 0;
     }
-    {
-        HWND dialog = CreateMainDialog(instance);
-        const BoxFonts fonts = dialog != nullptr ? PutResultFonts(dialog) : BoxFonts();
-        RunModal(dialog, DialogCallback,
-                 {PendingDropWork, OnDropWorkSignalled, DropWorkWaiting, DoDropWork});
-    }
+    HWND dialog = CreateMainDialog(instance);
+    SetUpWindowScale(dialog);
+    AddFirstDrop(CommandLinePaths(Narrow(GetCommandLineW())));
+    RunModal(dialog, DialogCallback,
+             {PendingDropWork, OnDropWorkSignalled, DropWorkWaiting, DoDropWork});
     StopExifTool();
     return 0;
 }

@@ -17,3 +17,7 @@ std::string_view UpToFirstZero(std::string_view text);
 
 // How many UTF-16 code units the UTF-8 text takes.
 size_t Utf16Length(std::string_view utf8);
+
+// How many bytes the UTF-16 text takes in UTF-8; a lone surrogate takes the
+// three of the replacement character it becomes.
+size_t Utf8Length(std::u16string_view utf16);

@@ -13,6 +13,14 @@ struct HandleTraits {
 };
 using UniqueHandle = UniqueResource<HandleTraits>;
 
+// Handles whose empty value is INVALID_HANDLE_VALUE: files, snapshots.
+struct FileTraits {
+    using Type = HANDLE;
+    static Type Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { CloseHandle(h); }
+};
+using UniqueFile = UniqueResource<FileTraits>;
+
 struct FindHandleTraits {
     using Type = HANDLE;
     static Type Empty() { return INVALID_HANDLE_VALUE; }
@@ -27,12 +35,20 @@ template <typename T> struct LocalMemoryTraits {
 };
 template <typename T> using UniqueLocalMemory = UniqueResource<LocalMemoryTraits<T>>;
 
-struct FontTraits {
-    using Type = HFONT;
+template <typename T> struct GdiObjectTraits {
+    using Type = T;
     static Type Empty() { return nullptr; }
-    static void Close(Type f) { DeleteObject(f); }
+    static void Close(Type object) { DeleteObject(object); }
 };
-using UniqueFont = UniqueResource<FontTraits>;
+using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
+using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
+
+struct LibraryTraits {
+    using Type = HMODULE;
+    static Type Empty() { return nullptr; }
+    static void Close(Type m) { FreeLibrary(m); }
+};
+using UniqueLibrary = UniqueResource<LibraryTraits>;
 
 struct DropTraits {
     using Type = HDROP;

@@ -88,8 +88,8 @@ void HandOver(Worker& w, std::string_view piece) {
             w.piecesLost = true;
             return;
         }
+        SetEvent(w.output.Get());
     }
-    SetEvent(w.output.Get());
 }
 
 DWORD WINAPI RunExchanges(void* argument) {
@@ -109,11 +109,11 @@ DWORD WINAPI RunExchanges(void* argument) {
             end.lost = true;
         }
         std::vector<std::string>().swap(w.paths);
-        {
-            std::lock_guard<std::mutex> hold(w.lock);
-            end.lost = end.lost || w.piecesLost;
-            w.pending.end = std::move(end);
-        }
+        // Published and signalled as one, under the lock the next begin
+        // takes to reset the signals: a signal can never outlive its end.
+        std::lock_guard<std::mutex> hold(w.lock);
+        end.lost = end.lost || w.piecesLost;
+        w.pending.end = std::move(end);
         SetEvent(w.ended.Get());
         SetEvent(w.output.Get());
     }
@@ -241,8 +241,8 @@ HANDLE BeginExchange(std::vector<std::string> utf8Paths) {
         w.pending = ExchangeOutput();
         w.piecesLost = false;
         ResetEvent(w.output.Get());
+        ResetEvent(w.ended.Get());
     }
-    ResetEvent(w.ended.Get());
     w.begun = true;
     SetEvent(w.requested.Get());
     return w.output.Get();

@@ -14,14 +14,25 @@
 // - a start fails: it has said why, and the next drop tries again;
 // - the program itself is killed: the system closes the job's last handle,
 //   which ends the tool.
+// The tool (a launcher of perl) is held by a job of its own. Where jobs do
+// not nest (Windows 7) and the program already runs in one, the tool is
+// started outside that job if it allows, else ending it ends the processes
+// it started too.
 #include "driver/tool_process.h"
 
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "common/win_text.h"
 #include "driver/exchange.h"
@@ -113,6 +124,71 @@ UniqueHandle MakeToolJob() {
         job.Reset();
     }
     return job;
+}
+
+// Where jobs do not nest, a job of the tool's own needs the tool started
+// outside the job the program runs in, when that job allows.
+DWORD BreakawayFromOuterJob() {
+    BOOL inJob = FALSE;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION outer{};
+    if (!IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) || !inJob ||
+        !QueryInformationJobObject(nullptr, JobObjectExtendedLimitInformation, &outer,
+                                   sizeof(outer), nullptr)) {
+        return 0;
+    }
+    return (outer.BasicLimitInformation.LimitFlags & JOB_OBJECT_LIMIT_BREAKAWAY_OK) != 0
+               ? CREATE_BREAKAWAY_FROM_JOB
+               : 0;
+}
+
+ULONGLONG CreationTime(HANDLE process) {
+    FILETIME created{};
+    FILETIME unused[3]{};
+    if (!GetProcessTimes(process, &created, &unused[0], &unused[1], &unused[2])) {
+        return 0;
+    }
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// Ends, as a job would, each process that the tool started, or one of
+// those, after the tool itself started: the tool itself stays.
+void EndProcessesStartedBy(HANDLE tool) {
+    const DWORD root = GetProcessId(tool);
+    const ULONGLONG rootCreated = CreationTime(tool);
+    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (root == 0 || !snapshot) {
+        return;
+    }
+    std::vector<DWORD> tree;
+    // Called where nothing may be thrown: without memory for the whole list,
+    // those found so far are ended.
+    try {
+        tree.push_back(root);
+        std::vector<std::pair<DWORD, DWORD>> parents;
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+             more = Process32NextW(snapshot.Get(), &entry)) {
+            parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+        }
+        for (size_t next = 0; next < tree.size(); ++next) {
+            for (const auto& [child, parent] : parents) {
+                if (parent == tree[next] && child != root &&
+                    std::find(tree.begin(), tree.end(), child) == tree.end()) {
+                    tree.push_back(child);
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    for (size_t i = 1; i < tree.size(); ++i) {
+        UniqueHandle process(
+            OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, tree[i]));
+        // A number the system gave again to a process started earlier is not the tool's.
+        if (process && CreationTime(process.Get()) >= rootCreated) {
+            TerminateProcess(process.Get(), 1);
+        }
+    }
 }
 
 // Waits for a thread on the tool's pipes to end; one that will not is left
@@ -248,9 +324,9 @@ int StartExifToolAt(const std::string& toolPath) {
     std::wstring commandLine = Widen(ToolCommandLine(toolPath));
     PROCESS_INFORMATION started{};
     // Suspended until it is in its job, so that nothing it starts escapes.
+    const DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED | BreakawayFromOuterJob();
     if (!Succeeded(CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                  CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                                  &started),
+                                  flags, nullptr, nullptr, &startup, &started),
                    labels::kCreateProcess)) {
         return 0;
     }
@@ -296,6 +372,8 @@ void EndExifTool() {
     session.Broken.store(true);
     if (session.Job) {
         TerminateJobObject(session.Job.Get(), 1);
+    } else if (session.Process) {
+        EndProcessesStartedBy(session.Process.Get());
     }
     if (session.Process) {
         TerminateProcess(session.Process.Get(), 1);

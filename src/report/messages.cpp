@@ -17,3 +17,8 @@ std::string FormatErrorReport(std::string_view label, std::uint32_t code,
 std::string NotFoundText(std::string_view what) {
     return "Cannot find \"" + std::string(what) + "\"";
 }
+
+std::string NotSavedText(std::string_view path) {
+    return "The report was not saved as \"" + std::string(path) +
+           "\". Any file of that name is as it was.";
+}

@@ -18,6 +18,13 @@ inline constexpr std::string_view kWriteFile = "E08 WriteFile";
 inline constexpr std::string_view kReadFile = "E09 ReadFile";
 inline constexpr std::string_view kCreateEvent = "E10 CreateEvent";
 inline constexpr std::string_view kCreateThread = "E11 CreateThread";
+// Saving the report, and the dialogs that choose files.
+inline constexpr std::string_view kCreateFile = "E12 CreateFile";
+inline constexpr std::string_view kWriteSavedFile = "E13 WriteFile";
+inline constexpr std::string_view kFlushFileBuffers = "E14 FlushFileBuffers";
+inline constexpr std::string_view kMoveFileEx = "E15 MoveFileEx";
+inline constexpr std::string_view kGetOpenFileName = "E16 GetOpenFileName";
+inline constexpr std::string_view kGetSaveFileName = "E17 GetSaveFileName";
 } // namespace labels
 
 inline constexpr std::string_view kErrorCaption = "Error";
@@ -32,6 +39,15 @@ inline constexpr std::string_view kReportCutText =
     "There is not enough memory to show the rest of the report of this drop.\r\n"
     "The box shows what came before.";
 
+inline constexpr std::string_view kNoMemoryForFilesText =
+    "There is not enough memory to open or save files now.\r\n"
+    "The box keeps what it shows, and no file was written.";
+inline constexpr std::string_view kTooManyChosenText =
+    "Too many files were chosen to open at once.\r\n"
+    "Choose fewer, or drop them on the window, which takes any number.";
+// The line before a failed save's error report.
+std::string NotSavedText(std::string_view path);
+
 // Lines the program adds to the box, after the tool's report and errors.
 inline constexpr std::string_view kLeftOutText =
     "Not handed to exiftool, as a line break in a name would break its request: ";
@@ -39,6 +55,8 @@ inline constexpr std::string_view kErrorTextLostText =
     "The tool's error text for this drop was lost: there was not enough memory to hold it.";
 inline constexpr std::string_view kCancelledText =
     "The drop was cancelled: exiftool was stopped, and the next drop starts it again.";
+inline constexpr std::string_view kShowingStoppedText =
+    "The drop was cancelled: exiftool had answered, and the rest of its report is not shown.";
 
 // Find's box when the text is not in the box.
 inline constexpr std::string_view kFindCaption = "Find";

@@ -32,6 +32,11 @@ void ShowError(std::string_view label, std::uint32_t code) {
     ShowMessage(FormatErrorReport(label, code, SystemText(code)), kErrorCaption);
 }
 
+void ShowError(std::string_view heading, std::string_view label, std::uint32_t code) {
+    ShowMessage(std::string(heading) + "\r\n" + FormatErrorReport(label, code, SystemText(code)),
+                kErrorCaption);
+}
+
 void ShowMessage(std::string_view text, std::string_view caption) {
     currentSink(std::string(text), std::string(caption));
 }

@@ -44,10 +44,10 @@ std::vector<std::uint8_t> MainDialogTemplate() {
     out.Word(0); // no menu
     out.Word(0); // the standard dialog class
     out.AsciiAsUtf16(" ");
-    out.Word(8);   // point size
-    out.Word(400); // regular weight
-    out.Byte(0);   // not italic
-    out.Byte(0);   // ANSI_CHARSET
+    out.Word(kResultFontPoints); // point size, the box's too
+    out.Word(400);               // regular weight
+    out.Byte(0);                 // not italic
+    out.Byte(0);                 // ANSI_CHARSET
     out.AsciiAsUtf16("MS Sans Serif");
     return out.Take();
 }
@@ -55,6 +55,21 @@ std::vector<std::uint8_t> MainDialogTemplate() {
 int ResultFontHeight(int dotsPerInch) {
     // Rounded to nearest, as MulDiv does: 96 dpi gives -11, 120 gives -13.
     return -((dotsPerInch * kResultFontPoints + 36) / 72);
+}
+
+int LayoutDpi(int monitorDpi, int systemDpi, long windowFontHeight) {
+    if (windowFontHeight != ResultFontHeight(monitorDpi) &&
+        windowFontHeight == ResultFontHeight(systemDpi)) {
+        return systemDpi;
+    }
+    return monitorDpi;
+}
+
+int ScaleForDpi(int pixels, int fromDpi, int toDpi) {
+    if (fromDpi <= 0) {
+        return pixels;
+    }
+    return static_cast<int>((static_cast<long long>(pixels) * toDpi + fromDpi / 2) / fromDpi);
 }
 
 PixelRect FitToWorkArea(PixelRect window, PixelRect workArea) {

@@ -41,4 +41,15 @@ std::vector<std::uint8_t> MainDialogTemplate();
 
 // The character height in pixels, negative as LOGFONT wants it, of the box's
 // font at the given vertical dots per inch, rounded to the nearest pixel.
+// The window's own font has the same 8 points.
 int ResultFontHeight(int dotsPerInch);
+
+// The DPI the system laid the window out at, told by its font's height: its
+// monitor's, where the system lays dialogs out for each monitor (Windows 10
+// 1703 and later), else the system's.
+int LayoutDpi(int monitorDpi, int systemDpi, long windowFontHeight);
+
+// Pixels (not negative) measured at one DPI, as many at another, rounded to
+// the nearest pixel as MulDiv does: the box's margins on a monitor of
+// another scale.
+int ScaleForDpi(int pixels, int fromDpi, int toDpi);

@@ -16,21 +16,27 @@
 #include "report/show_error.h"
 #include "ui/dialog_template.h"
 #include "ui/drop_queue.h"
+#include "ui/file_dialogs.h"
+#include "ui/file_names.h"
 #include "ui/find.h"
 #include "ui/result_box.h"
+#include "ui/safe_write.h"
 
 namespace {
 
 constexpr WPARAM kCtrlA = 0x01;
 constexpr WPARAM kCtrlF = 0x06;
+constexpr WPARAM kCtrlO = 0x0F;
+constexpr WPARAM kCtrlS = 0x13;
 
 WNDPROC PreviousBoxProc = nullptr;
 HWND resultBox = nullptr;
 DropQueue drops;
 
-// Where the drop being worked on is: its report being read (and shown as it
-// comes), or its end shown and the last of its text going into the box.
-enum class Phase { Idle, Reading, Finishing };
+// Where the drop being worked on is: its tool being started (which may show
+// a box, whose loop takes further drops), its report being read (and shown as
+// it comes), or its end shown and the last of its text going into the box.
+enum class Phase { Idle, Starting, Reading, Finishing };
 Phase phase = Phase::Idle;
 // When it began, to tell the keys typed for it from those typed before.
 DWORD begunAt = 0;
@@ -38,8 +44,14 @@ DWORD begunAt = 0;
 bool cancelled = false;
 // Memory ran out for its text: the box keeps what it got.
 bool lost = false;
-// Its exchange's end, taken and waiting for the report's text to be in.
+// Its exchange's end, taken and waiting for the report's text to be in; and
+// that the tool has answered all of it.
 std::optional<ExchangeEnd> exchangeEnd;
+bool answered = false;
+// Its first path, and that of the drop whose text the box shows, after
+// which Save As names the file.
+std::string dropFirst;
+std::string shownFirst;
 
 // Gives the window under the pointer its cursor again, as a move of the
 // mouse would: the wait cursor while a drop is worked on, its own after.
@@ -82,6 +94,7 @@ void ShowNoMemory(std::string_view text) {
 void EndReading(HWND box) {
     const ExchangeEnd end = std::move(*exchangeEnd);
     exchangeEnd.reset();
+    answered = true;
     phase = Phase::Finishing;
     if (cancelled) {
         return;
@@ -95,6 +108,7 @@ void EndReading(HWND box) {
     if (!IsWindow(box)) {
         return;
     }
+    EndReportText();
     if (end.lost || BoxTextLost()) {
         lost = true;
         ShowNoMemory(BoxTextShown() ? kReportCutText : kNoMemoryText);
@@ -105,8 +119,7 @@ void EndReading(HWND box) {
         notes += kErrorTextLostText;
         notes += "\r\n";
     }
-    AddFollowingText(
-        {end.ReadFailed() ? kErrorReport : std::string_view(), UpToFirstZero(end.errors), notes});
+    AddFollowingText({end.ReadFailed() ? kErrorReport : std::string_view(), end.errors, notes});
 }
 
 // True once the drop is being worked on; false when it is over already.
@@ -116,6 +129,9 @@ bool BeginDrop(HWND box, std::vector<std::string> paths) {
     cancelled = false;
     lost = false;
     exchangeEnd.reset();
+    answered = false;
+    phase = Phase::Starting;
+    dropFirst = paths.empty() ? std::string() : paths.front();
     if (RestartExifToolIfEnded() != 1) {
         // The start has said why.
         AddFollowingText({kErrorReport});
@@ -125,6 +141,7 @@ bool BeginDrop(HWND box, std::vector<std::string> paths) {
     if (BeginExchange(std::move(paths)) == nullptr) {
         // The failed call has been shown; the box keeps what it showed.
         EndBoxText();
+        phase = Phase::Idle;
         return false;
     }
     phase = Phase::Reading;
@@ -132,34 +149,48 @@ bool BeginDrop(HWND box, std::vector<std::string> paths) {
 }
 
 void StartNextDrop(HWND box) {
-    // Nothing may leave a window procedure, nor the window's loop.
-    try {
-        while (IsWindow(box) && phase == Phase::Idle) {
+    while (IsWindow(box) && phase == Phase::Idle) {
+        bool begun = false;
+        // Nothing may leave a window procedure, nor the window's loop.
+        try {
             std::optional<std::vector<std::string>> paths = drops.Begin();
             if (!paths) {
                 break;
             }
-            if (BeginDrop(box, std::move(*paths))) {
-                break;
-            }
-            drops.Finish();
+            begun = BeginDrop(box, std::move(*paths));
+        } catch (const std::bad_alloc&) {
+            ShowNoMemory(kNoMemoryText);
+        } catch (const std::length_error&) {
+            ShowNoMemory(kNoMemoryText);
         }
-    } catch (const std::bad_alloc&) {
-        ShowNoMemory(kNoMemoryText);
-    } catch (const std::length_error&) {
-        ShowNoMemory(kNoMemoryText);
-    }
-    if (phase == Phase::Idle && drops.Busy()) {
+        if (begun) {
+            break;
+        }
+        // Over already, or it could not begin: the queue goes on.
+        if (phase == Phase::Starting) {
+            phase = Phase::Idle;
+        }
+        if (phase != Phase::Idle || !drops.Busy()) {
+            break;
+        }
         EndBoxText();
         drops.Finish();
     }
     RefreshCursor();
 }
 
+// Once the drop's text is in the box, Save As is named after the drop.
+void NoteShownDrop() {
+    if (BoxTextShown()) {
+        shownFirst = dropFirst;
+    }
+}
+
 void FinishDrop(HWND box) {
     if (!lost) {
         FinishBoxText();
     }
+    NoteShownDrop();
     EndBoxText();
     phase = Phase::Idle;
     drops.Finish();
@@ -182,35 +213,82 @@ void OnDropFiles(HWND box, HDROP dropHandle) {
     StartNextDrop(box);
 }
 
-// The tool is ended at once and what has not reached the box goes unshown;
-// what it shows stays, and a line says what happened. A key typed before
-// the drop began was meant for an earlier one.
+// What has not reached the box goes unshown; what it shows stays, and a
+// line says what happened. A tool still at work is ended at once; one that
+// has answered is left to the next drop. A key typed before the drop began
+// was meant for an earlier one.
 bool CancelDrop() {
-    if (phase != Phase::Reading || cancelled ||
+    const bool done = answered || exchangeEnd.has_value();
+    // A drop whose tool could not start has only its "{error}" to show.
+    const bool working = phase == Phase::Reading || (phase == Phase::Finishing && answered);
+    if (!working || cancelled || (done && !UnshownBoxTextWaiting()) ||
         static_cast<LONG>(static_cast<DWORD>(GetMessageTime()) - begunAt) < 0) {
         return false;
     }
-    EndExifTool();
+    if (!done) {
+        EndExifTool();
+    }
     cancelled = true;
     DropWaitingBoxText();
     try {
-        AddFollowingText({std::string(kCancelledText) + "\r\n"});
+        AddFollowingText({std::string(done ? kShowingStoppedText : kCancelledText) + "\r\n"});
     } catch (const std::exception&) {
         // The box keeps what it shows; nothing may leave a window procedure.
     }
     return true;
 }
 
+// Ctrl+O: what is chosen in the Open dialog is a drop.
+void OpenFiles(HWND box) {
+    std::vector<std::string> chosen = ChooseFilesToOpen(GetParent(box));
+    if (!chosen.empty()) {
+        drops.Add(std::move(chosen));
+        StartNextDrop(box);
+    }
+}
+
+// Ctrl+S: what the box holds, saved under the name chosen in Save As.
+void SaveBox(HWND box) {
+    const std::optional<std::string> path =
+        ChooseSaveName(GetParent(box), DefaultSaveName(shownFirst));
+    if (path) {
+        SaveBoxText(box, *path);
+    }
+}
+
+bool ControlOnly() {
+    return GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
+}
+
 bool OnKeyDown(HWND box, WPARAM key) {
     switch (key) {
     case VK_ESCAPE:
-        return CancelDrop();
+        // Never the box's: it would close the window, which the window
+        // takes as a cancel of whatever drop then runs.
+        CancelDrop();
+        return true;
     case 'A':
-        if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) {
+        if (!ControlOnly()) {
             return false;
         }
         // Ctrl+A selects the whole report, for Ctrl+C to copy.
         SendMessageW(box, EM_SETSEL, 0, -1);
+        return true;
+    case 'O':
+    case 'S':
+        if (!ControlOnly()) {
+            return false;
+        }
+        // Nothing may leave a window procedure.
+        try {
+            if (key == 'O') {
+                OpenFiles(box);
+            } else {
+                SaveBox(box);
+            }
+        } catch (const std::exception&) {
+            ShowNoMemory(kNoMemoryForFilesText);
+        }
         return true;
     default:
         return OnFindKey(key);
@@ -242,6 +320,14 @@ INT_PTR OnDialogDropFiles(HWND dialog, HDROP dropHandle) {
     return TRUE;
 }
 
+// The drop the program was started with begins once the window shows.
+INT_PTR OnShowWindow(bool shown) {
+    if (shown) {
+        StartNextDrop(resultBox);
+    }
+    return 0;
+}
+
 } // namespace
 
 INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -259,6 +345,8 @@ INT_PTR DialogCallback(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
         return OnDialogDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
     case WM_SETCURSOR:
         return OnSetCursor(lParam);
+    case WM_SHOWWINDOW:
+        return OnShowWindow(wParam != FALSE);
     case WM_COMMAND:
         // Escape that reaches the window rather than the box.
         return LOWORD(wParam) == IDCANCEL && CancelDrop() ? TRUE : 0;
@@ -279,8 +367,9 @@ LRESULT CALLBACK ResultBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPa
         }
         break;
     case WM_CHAR:
-        if (wParam == kCtrlA || wParam == kCtrlF) {
-            // Their keys went to select all and to Find.
+        if (wParam == kCtrlA || wParam == kCtrlF || wParam == kCtrlO || wParam == kCtrlS ||
+            wParam == VK_ESCAPE) {
+            // Their keys went to select all, Find, Open, Save As and cancel.
             return 0;
         }
         break;
@@ -288,6 +377,12 @@ LRESULT CALLBACK ResultBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPa
         break;
     }
     return CallWindowProcW(PreviousBoxProc, box, message, wParam, lParam);
+}
+
+void AddFirstDrop(std::vector<std::string> paths) {
+    if (!paths.empty()) {
+        drops.Add(std::move(paths));
+    }
 }
 
 HANDLE PendingDropWork() {
@@ -314,6 +409,7 @@ void DoDropWork() {
     try {
         if (BoxTextWaiting()) {
             PutNextBoxText();
+            NoteShownDrop();
         } else if (phase == Phase::Reading && exchangeEnd) {
             EndReading(resultBox);
         } else if (phase == Phase::Finishing) {

@@ -3,24 +3,25 @@
 #include <vector>
 
 #include "common/win_text.h"
+#include "ui/dark_mode.h"
 #include "ui/dialog_template.h"
 #include "ui/find.h"
+#include "ui/wake_mask.h"
+#include "ui/window_dpi.h"
 
 namespace {
 
+constexpr DWORD kFailedWaitPauseMs = 10;
+
 DialogCallbackProc dialogCallback = nullptr;
 
-// The messages that wake the loop. Windows 7 rejects the pointer and touch
-// bits that newer headers put in QS_ALLINPUT, and a wait that fails at once
-// would spin the loop; asked once.
+// The messages that wake the loop, asked of the system once: a mask it
+// refuses would fail every wait.
 UINT WakeMask() {
-    static const UINT mask = [] {
-        const UINT all = QS_ALLINPUT;
-        if (MsgWaitForMultipleObjectsEx(0, nullptr, 0, all, MWMO_INPUTAVAILABLE) != WAIT_FAILED) {
-            return all;
-        }
-        return all & ~static_cast<UINT>(0x0C00); // QS_TOUCH | QS_POINTER
-    }();
+    static const UINT mask = ChooseWakeMask(QS_ALLINPUT, [](unsigned tried) {
+        return MsgWaitForMultipleObjectsEx(0, nullptr, 0, tried, MWMO_INPUTAVAILABLE) !=
+               WAIT_FAILED;
+    });
     return mask;
 }
 
@@ -61,9 +62,22 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_NCDESTROY:
         dialogCallback = nullptr;
         return TRUE;
+    case WM_DPICHANGED:
+        return OnDpiChanged(dialog, wParam, lParam);
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED) {
+            OnWindowRestored(dialog);
+        }
+        return FALSE;
+    case WM_SETTINGCHANGE:
+        OnSettingChange(dialog, wParam, lParam);
+        return FALSE;
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLOREDIT:
+        return OnCtlColor(message, wParam);
     default:
-        // WM_CLOSE, WM_COMMAND (Enter, Escape) and the colour messages get
-        // the system's handling, which never destroys the window.
+        // WM_CLOSE and WM_COMMAND (Enter, Escape) get the system's handling,
+        // which never destroys the window.
         return FALSE;
     }
 }
@@ -81,10 +95,6 @@ void CreateResultBox(HWND dialog, HINSTANCE instance) {
         // Appends obey the box's text limit, 30000 characters by default.
         SendMessageW(box, EM_SETLIMITTEXT, 0, 0);
     }
-}
-
-PixelRect ToPixelRect(const RECT& r) {
-    return {r.left, r.top, r.right, r.bottom};
 }
 
 // A window taller or wider than its monitor's work area takes the work area
@@ -124,6 +134,7 @@ HWND CreateMainDialog(HINSTANCE instance) {
     SetWindowTextW(dialog, Widen(kWindowCaption).c_str());
     CreateResultBox(dialog, instance);
     FitToMonitor(dialog);
+    ApplyColourScheme(dialog);
     return dialog;
 }
 
@@ -134,8 +145,14 @@ void RunLoopOnce(HWND dialog, BackgroundWork work) {
     const DWORD wait = work.waiting() ? 0 : INFINITE;
     const DWORD woke =
         MsgWaitForMultipleObjectsEx(count, &pending, wait, WakeMask(), MWMO_INPUTAVAILABLE);
-    if (count == 1 && woke == WAIT_OBJECT_0) {
+    // Asked again rather than told by the wait, which may have failed.
+    if (count == 1 && (woke == WAIT_OBJECT_0 || WaitForSingleObject(pending, 0) == WAIT_OBJECT_0)) {
         work.signalled();
+    }
+    if (woke == WAIT_FAILED && wait != 0) {
+        // A wait that cannot be made becomes a poll, never a spin; not told,
+        // as it would be at every turn, and the loop still does its work.
+        Sleep(kFailedWaitPauseMs);
     }
     // All input that waits is handled between two steps of the work.
     MSG message{};
@@ -150,10 +167,7 @@ void RunLoopOnce(HWND dialog, BackgroundWork work) {
     }
 }
 
-void RunModal(HWND dialog, DialogCallbackProc callback, BackgroundWork work) {
-    if (dialog == nullptr) {
-        return;
-    }
+void ShowMainDialog(HWND dialog, DialogCallbackProc callback) {
     SetForegroundWindow(dialog);
     callback(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(dialog), 0);
     RECT client{};
@@ -163,6 +177,13 @@ void RunModal(HWND dialog, DialogCallbackProc callback, BackgroundWork work) {
     ShowWindow(dialog, SW_SHOW);
     // The box is no tab stop, so the dialog manager may give it no focus.
     SetFocus(GetDlgItem(dialog, kResultBoxId));
+}
+
+void RunModal(HWND dialog, DialogCallbackProc callback, BackgroundWork work) {
+    if (dialog == nullptr) {
+        return;
+    }
+    ShowMainDialog(dialog, callback);
     while (IsWindow(dialog)) {
         RunLoopOnce(dialog, work);
     }

@@ -19,6 +19,10 @@ struct BackgroundWork {
     void (*step)();
 };
 
+// Hands the window's messages to the callback from now on, WM_INITDIALOG
+// first, and shows the window with the focus in its box.
+void ShowMainDialog(HWND dialog, DialogCallbackProc callback);
+
 // Shows the window and runs the program's message loop until the window has
 // been destroyed, handing its messages to the callback.
 void RunModal(HWND dialog, DialogCallbackProc callback, BackgroundWork work);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <deque>
+#include <cstdlib>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -14,13 +14,14 @@
 #include "ui/box_font.h"
 #include "ui/box_text.h"
 #include "ui/dialog_template.h"
+#include "ui/held_box_text.h"
 
 namespace {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 is wchar_t here");
 
-// The box's fonts, which WinMain owns for as long as the box lives, and the
-// code page of its own face; 0 where the system cannot tell it.
+// The box's fonts, which window_dpi owns for as long as the box may use
+// them, and the code page of its own face; 0 where the system cannot tell it.
 struct Faces {
     HFONT face = nullptr;
     HFONT fallback = nullptr;
@@ -28,117 +29,49 @@ struct Faces {
 };
 Faces faces;
 
-// Where the user has the box: the selection and the first line in view,
-// named by its first character so that a new layout keeps it.
+// Where the user has the box: the selection, with the end the user moves,
+// and the first line in view, named by its first character so that a new
+// layout keeps it.
 struct View {
     DWORD start = 0;
     DWORD end = 0;
+    // A selection made upwards: its anchor is its end.
+    bool caretAtStart = false;
     LRESULT firstCharacter = 0;
 };
 
-// Decoded text not yet in the box, kept in the chunks it came in, so that a
-// backlog grows without ever being copied whole.
-class Backlog {
-  public:
-    bool Empty() const { return chunks_.empty(); }
-
-    void Push(std::wstring chunk) {
-        if (!chunk.empty()) {
-            length_ += chunk.size();
-            chunks_.push_back(std::move(chunk));
+// The ANSI code page's lead bytes, for a double-byte code page.
+const LeadBytes& AnsiLeadBytes() {
+    static const LeadBytes leads = [] {
+        LeadBytes made;
+        for (unsigned byte = 0x80; byte < 0x100; ++byte) {
+            made.set(byte, IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)) != FALSE);
         }
-    }
-
-    // All of it as one text; it is then empty.
-    std::wstring TakeAll() {
-        std::wstring all;
-        all.reserve(length_);
-        size_t from = front_;
-        for (const std::wstring& chunk : chunks_) {
-            all.append(chunk, from, std::wstring::npos);
-            from = 0;
-        }
-        Clear();
-        return all;
-    }
-
-    // Copies the next piece into `piece`: at most `most` characters, ended
-    // at a line end where one lies in its second half, never inside a
-    // surrogate pair. Consume takes it away once the box has it.
-    void Next(size_t most, std::wstring* piece) const {
-        piece->clear();
-        size_t from = front_;
-        for (const std::wstring& chunk : chunks_) {
-            const size_t take = std::min(chunk.size() - from, most - piece->size());
-            piece->append(chunk, from, take);
-            from = 0;
-            if (piece->size() == most) {
-                break;
-            }
-        }
-        if (piece->size() == length_) {
-            return;
-        }
-        const size_t lineEnd = piece->rfind(L'\n');
-        if (lineEnd != std::wstring::npos && lineEnd >= most / 2) {
-            piece->resize(lineEnd + 1);
-        } else if (piece->back() >= 0xD800 && piece->back() <= 0xDBFF) {
-            piece->pop_back();
-        }
-    }
-
-    void Consume(size_t count) {
-        length_ -= count;
-        while (count > 0) {
-            const size_t left = chunks_.front().size() - front_;
-            if (count < left) {
-                front_ += count;
-                return;
-            }
-            count -= left;
-            chunks_.pop_front();
-            front_ = 0;
-        }
-    }
-
-    // Keeps the first `count` characters only.
-    void Keep(size_t count) {
-        std::wstring kept = TakeAll();
-        kept.resize(std::min(kept.size(), count));
-        Push(std::move(kept));
-    }
-
-    void Clear() {
-        chunks_.clear();
-        front_ = 0;
-        length_ = 0;
-    }
-
-  private:
-    std::deque<std::wstring> chunks_;
-    // What of the first chunk the box has already.
-    size_t front_ = 0;
-    size_t length_ = 0;
-};
+        return made;
+    }();
+    return leads;
+}
 
 // One drop's text on its way into the box.
 struct Text {
     HWND box = nullptr;
     bool shown = false;
     bool lost = false;
-    ReportDecoding decoding;
+    ReportDecoding decoding{AnsiLeadBytes()};
     Backlog waiting;
     // The next piece, in a room kept from one append to the next.
-    std::wstring piece;
+    std::u16string piece;
     // Some text of the drop needs the TrueType face.
     bool needsFallback = false;
-    // The drop's text so far is empty or ends a line.
-    bool endsLine = true;
-    std::optional<AppendCost> last;
+    // What the appends of the drop cost, to size the next.
+    AppendCosts costs;
     // The box's text was taken out to be put in again (a new face or a new
-    // decoding); the view goes back once that much is in again.
+    // decoding): how much of what waits it was, and the view that goes back
+    // once that is in again.
+    size_t restoreLeft = 0;
     std::optional<View> restore;
-    size_t restoreAt = 0;
+    // Memory ran out while putting text in: the pieces are the smallest.
+    bool squeezed = false;
 };
 Text text;
 
@@ -173,38 +106,80 @@ size_t BoxLength() {
     return static_cast<size_t>(GetWindowTextLengthW(text.box));
 }
 
-std::wstring BoxContent() {
-    std::wstring content(BoxLength() + 1, L'\0');
-    content.resize(static_cast<size_t>(
-        GetWindowTextW(text.box, content.data(), static_cast<int>(content.size()))));
+std::u16string BoxContent() {
+    std::u16string content(BoxLength() + 1, u'\0');
+    content.resize(static_cast<size_t>(GetWindowTextW(
+        text.box, reinterpret_cast<wchar_t*>(content.data()), static_cast<int>(content.size()))));
     return content;
 }
 
-View SaveView() {
+// The last character of the drop's text so far, in the box or waiting; 0
+// where there is none.
+char16_t LastCharacter() {
+    if (!text.waiting.Empty()) {
+        return text.waiting.Back();
+    }
+    if (!text.shown) {
+        return u'\0';
+    }
+    const HeldBoxText held(text.box);
+    return held.Text().empty() ? u'\0' : held.Text().back();
+}
+
+// Which end of the selection the caret is at, as the box tells no anchor:
+// the caret is drawn where the character at that end is. A box without the
+// focus has no caret; its selection keeps the end last judged.
+bool CaretAtStart(HWND box, DWORD start, DWORD end) {
+    static View judged;
+    POINT caret{};
+    if (start == end) {
+        return false;
+    }
+    if (GetFocus() != box || !GetCaretPos(&caret)) {
+        return judged.start == start && judged.end == end && judged.caretAtStart;
+    }
+    // Past the last character the box gives no position (-1), and far from
+    // view its coordinates wrap as the caret's do: so only a match counts.
+    const auto at = [box, &caret](DWORD character) {
+        const LRESULT position = SendMessageW(box, EM_POSFROMCHAR, character, 0);
+        return position != -1 && std::abs(static_cast<short>(LOWORD(position)) - caret.x) <= 1 &&
+               static_cast<short>(HIWORD(position)) == static_cast<short>(caret.y);
+    };
+    judged = View{start, end, at(start) && !at(end), 0};
+    return judged.caretAtStart;
+}
+
+View SaveView(HWND box = text.box) {
     View view;
-    SendMessageW(text.box, EM_GETSEL, reinterpret_cast<WPARAM>(&view.start),
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&view.start),
                  reinterpret_cast<LPARAM>(&view.end));
-    const LRESULT first = SendMessageW(text.box, EM_GETFIRSTVISIBLELINE, 0, 0);
-    view.firstCharacter = SendMessageW(text.box, EM_LINEINDEX, static_cast<WPARAM>(first), 0);
+    view.caretAtStart = CaretAtStart(box, view.start, view.end);
+    const LRESULT first = SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0);
+    view.firstCharacter = SendMessageW(box, EM_LINEINDEX, static_cast<WPARAM>(first), 0);
     return view;
 }
 
-void RestoreView(const View& view) {
-    SendMessageW(text.box, EM_SETSEL, view.start, view.end);
+void RestoreView(const View& view, HWND box = text.box) {
+    // EM_SETSEL puts the caret at its second end: the anchor goes first.
+    if (view.caretAtStart) {
+        SendMessageW(box, EM_SETSEL, view.end, view.start);
+    } else {
+        SendMessageW(box, EM_SETSEL, view.start, view.end);
+    }
     const LRESULT wanted =
-        SendMessageW(text.box, EM_LINEFROMCHAR, static_cast<WPARAM>(view.firstCharacter), 0);
-    const LRESULT first = SendMessageW(text.box, EM_GETFIRSTVISIBLELINE, 0, 0);
+        SendMessageW(box, EM_LINEFROMCHAR, static_cast<WPARAM>(view.firstCharacter), 0);
+    const LRESULT first = SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0);
     if (wanted != first) {
-        SendMessageW(text.box, EM_LINESCROLL, 0, wanted - first);
+        SendMessageW(box, EM_LINESCROLL, 0, wanted - first);
     }
 }
 
 // The text in memory of the kind the box keeps its own in; null when there
 // is none to be had.
-UniqueLocalMemory<void> BoxBuffer(const std::wstring& with) {
+UniqueLocalMemory<void> BoxBuffer(const std::u16string& with) {
     UniqueLocalMemory<void> buffer(LocalAlloc(LMEM_MOVEABLE, (with.size() + 1) * sizeof(wchar_t)));
     if (buffer) {
-        auto* out = static_cast<wchar_t*>(LocalLock(buffer.Get()));
+        auto* out = static_cast<char16_t*>(LocalLock(buffer.Get()));
         std::copy(with.c_str(), with.c_str() + with.size() + 1, out);
         LocalUnlock(buffer.Get());
     }
@@ -235,39 +210,49 @@ void PutFace(bool fallback) {
 
 // What the box shows of the drop goes back to the front of what waits and
 // the box is emptied, as a whole text laid out in one call would freeze the
-// window. The view goes back once all of it is in again.
+// window. The view goes back once all of it is in again, counted in what
+// waits, so that the user's typing meanwhile changes nothing of that.
 void TakeBackShown() {
     if (!text.shown || BoxLength() == 0) {
         return;
     }
     if (!text.restore) {
         text.restore = SaveView();
-        text.restoreAt = BoxLength();
     }
-    std::wstring all = BoxContent();
-    all += text.waiting.TakeAll();
-    text.waiting.Push(std::move(all));
+    std::u16string shown = BoxContent();
+    const size_t size = shown.size();
+    text.waiting.PushFront(std::move(shown));
+    text.restoreLeft += size;
     SetWindowTextW(text.box, L"");
 }
 
-void Lose() {
+// Memory ran out for the drop's text: the rest goes unshown. What the box
+// showed and had taken out still goes back, unless the box itself failed.
+void Lose(bool evenTakenOut = false) {
     text.lost = true;
-    text.waiting.Clear();
-    text.restore.reset();
+    text.waiting.Keep(evenTakenOut ? 0 : text.restoreLeft);
+    if (text.waiting.Empty()) {
+        text.restoreLeft = 0;
+        text.restore.reset();
+    }
 }
 
-void Queue(std::string_view bytes, bool ansi) {
+// The bytes as the box shows them: a zero byte, which would end its text,
+// as a mark.
+std::u16string Decoded(std::string_view bytes, bool ansi) {
     const size_t length = WideLength(bytes, ansi);
-    if (length == 0) {
+    std::u16string decoded(length, u'\0');
+    WidenInto(bytes, ansi, reinterpret_cast<wchar_t*>(decoded.data()), length);
+    std::replace(decoded.begin(), decoded.end(), u'\0', kZeroMark);
+    return decoded;
+}
+
+void Queue(std::u16string chunk) {
+    if (chunk.empty()) {
         return;
     }
-    std::wstring chunk(length, L'\0');
-    WidenInto(bytes, ansi, chunk.data(), length);
-    text.endsLine = chunk.back() == L'\n';
-    const bool fits =
-        faces.codePage == 0 || text.needsFallback ||
-        ChooseBoxFace(std::u16string_view(reinterpret_cast<const char16_t*>(chunk.data()), length),
-                      faces.codePage) == BoxFace::Raster;
+    const bool fits = faces.codePage == 0 || text.needsFallback ||
+                      ChooseBoxFace(chunk, faces.codePage) == BoxFace::Raster;
     text.waiting.Push(std::move(chunk));
     if (fits) {
         return;
@@ -281,25 +266,60 @@ void Queue(std::string_view bytes, bool ansi) {
 }
 
 // The report turned out not to be UTF-8: all of it, shown or waiting, is
-// taken again in the ANSI code page. What it was decoded into is its UTF-8
-// again, byte for byte.
-void DecodeAgainAsAnsi() {
+// taken again in the ANSI code page, with the piece that told. What it was
+// decoded into is its UTF-8 again, byte for byte; what was shown of it and
+// the view are counted again in the new decoding's characters.
+void DecodeAgainAsAnsi(std::string_view piece) {
     TakeBackShown();
-    const std::string bytes = Narrow(text.waiting.TakeAll());
-    Queue(bytes, true);
+    // Copied, so that what was shown is still there if memory runs out.
+    std::u16string before;
+    text.waiting.CopyFront(text.waiting.Length(), &before);
+    // A mark that was in the report itself is taken as a zero too: rare, and
+    // only one character's reading changes.
+    std::replace(before.begin(), before.end(), kZeroMark, u'\0');
+    std::string bytes =
+        Narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(before.data()), before.size()));
+    bytes += piece;
+    const std::string_view all = bytes;
+    const auto again = [&](size_t units) {
+        const std::string_view head =
+            all.substr(0, Utf8Length(std::u16string_view(before).substr(0, units)));
+        return WideLength(head.substr(0, WholeCharacters(head, AnsiLeadBytes())), true);
+    };
+    const size_t restoreLeft = again(text.restoreLeft);
+    std::optional<View> restore = text.restore;
+    if (restore) {
+        restore->start = static_cast<DWORD>(again(restore->start));
+        restore->end = static_cast<DWORD>(again(restore->end));
+        restore->firstCharacter =
+            static_cast<LRESULT>(again(static_cast<size_t>(restore->firstCharacter)));
+    }
+    Queue(Decoded(all, true));
+    text.waiting.Consume(before.size());
+    text.restoreLeft = restoreLeft;
+    text.restore = restore;
 }
 
-template <typename Work> void Guarded(Work work) {
-    if (text.lost) {
+// Work on the drop's text that memory may fail. Once some was lost, no more
+// comes in, but what the box showed and took out still goes back: putting it
+// in is tried once more in the smallest pieces before it too is given up.
+template <typename Work> void Guarded(Work work, bool putting = false) {
+    if (text.lost && !putting) {
         return;
     }
     try {
         work();
-    } catch (const std::bad_alloc&) {
-        Lose();
-    } catch (const std::length_error&) {
-        Lose();
+    } catch (const std::exception&) {
+        const bool again = putting && !text.squeezed;
+        text.squeezed = text.squeezed || putting;
+        Lose(putting && !again);
     }
+}
+
+// Appends the text, up to its first zero, at the box's end.
+void Append(size_t at, const char16_t* chars) {
+    SendMessageW(text.box, EM_SETSEL, at, at);
+    SendMessageW(text.box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(chars));
 }
 
 double Seconds() {
@@ -307,18 +327,11 @@ double Seconds() {
         .count();
 }
 
-} // namespace
-
-BoxFonts PutResultFonts(HWND dialog) {
-    HWND box = GetDlgItem(dialog, kResultBoxId);
-    if (box == nullptr) {
-        return BoxFonts();
-    }
+// Both of the box's fonts for the DPI, by one rule at start and on a move
+// to a monitor of another scale. A font that cannot be made is empty.
+BoxFonts MakeBoxFonts(HWND box, int dpi, unsigned* codePage) {
     LOGFONTW description{};
-    {
-        WindowDc dc(box);
-        description.lfHeight = ResultFontHeight(GetDeviceCaps(dc.Get(), LOGPIXELSY));
-    }
+    description.lfHeight = ResultFontHeight(dpi);
     description.lfWeight = FW_NORMAL;
     description.lfCharSet = ANSI_CHARSET;
     // Where Courier is missing, the nearest face should still be fixed-pitch.
@@ -326,15 +339,26 @@ BoxFonts PutResultFonts(HWND dialog) {
     Widen(kResultFontFace).copy(description.lfFaceName, LF_FACESIZE - 1);
     BoxFonts fonts;
     fonts.face.Reset(CreateFontIndirectW(&description));
+    if (fonts.face) {
+        fonts.fallback = MakeFallbackFont(box, fonts.face.Get(), codePage);
+    }
+    return fonts;
+}
+
+} // namespace
+
+BoxFonts PutResultFonts(HWND dialog, int dpi) {
+    HWND box = GetDlgItem(dialog, kResultBoxId);
+    if (box == nullptr) {
+        return BoxFonts();
+    }
+    unsigned codePage = 0;
+    BoxFonts fonts = MakeBoxFonts(box, dpi, &codePage);
     if (!fonts.face) {
         return fonts;
     }
     SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.face.Get()), TRUE);
-    unsigned codePage = 0;
-    fonts.fallback = MakeFallbackFont(box, fonts.face.Get(), &codePage);
-    if (fonts.fallback) {
-        faces = {fonts.face.Get(), fonts.fallback.Get(), codePage};
-    }
+    faces = fonts.fallback ? Faces{fonts.face.Get(), fonts.fallback.Get(), codePage} : Faces();
     return fonts;
 }
 
@@ -347,16 +371,21 @@ void AddReportText(std::string_view bytes) {
     Guarded([bytes] {
         const ReportDecoding::Piece piece = text.decoding.Next(bytes);
         if (piece.redecodeShown) {
-            DecodeAgainAsAnsi();
+            DecodeAgainAsAnsi(piece.bytes);
+        } else {
+            Queue(Decoded(piece.bytes, piece.ansi));
         }
-        Queue(piece.bytes, piece.ansi);
     });
+}
+
+void EndReportText() {
+    Guarded([] { Queue(Decoded(text.decoding.Rest(), true)); });
 }
 
 void AddFollowingText(const std::vector<std::string_view>& parts) {
     Guarded([&parts] {
-        for (const std::string_view part : FollowingParts(text.endsLine, parts)) {
-            Queue(part, !IsValidUtf8(part));
+        for (const std::string_view part : FollowingParts(LastCharacter(), parts)) {
+            Queue(Decoded(part, !IsValidUtf8(part)));
         }
     });
 }
@@ -365,56 +394,65 @@ bool BoxTextWaiting() {
     return text.box != nullptr && !text.waiting.Empty();
 }
 
+bool UnshownBoxTextWaiting() {
+    return text.box != nullptr && text.waiting.Length() > text.restoreLeft;
+}
+
 void PutNextBoxText() {
     if (!BoxTextWaiting() || !IsWindow(text.box)) {
         return;
     }
-    Guarded([] {
-        const size_t boxLength = text.shown ? BoxLength() : 0;
-        text.waiting.Next(NextPieceLength(text.last ? &*text.last : nullptr, boxLength),
-                          &text.piece);
-        const size_t length = text.piece.size();
-        UniqueLocalMemory<void> first;
-        if (!text.shown) {
-            // Made before a new face empties the box, which so keeps what it
-            // showed when there is no memory.
-            first = BoxBuffer(text.piece);
-            if (!first) {
-                Lose();
+    Guarded(
+        [] {
+            const size_t boxLength = text.shown ? BoxLength() : 0;
+            text.waiting.Next(text.squeezed ? kSmallestPiece
+                                            : NextPieceLength(text.costs.Last(), boxLength,
+                                                              text.costs.Growing(boxLength)),
+                              &text.piece);
+            const size_t length = text.piece.size();
+            UniqueLocalMemory<void> first;
+            if (!text.shown) {
+                // Made before a new face empties the box, which so keeps what it
+                // showed when there is no memory.
+                first = BoxBuffer(text.piece);
+                if (!first) {
+                    Lose(true);
+                    return;
+                }
+                PutFace(text.needsFallback);
+            }
+            const bool whole = first.Valid();
+            const double begun = Seconds();
+            if (first) {
+                Replace(std::move(first));
+                text.shown = true;
+            } else {
+                const View view = SaveView();
+                Append(boxLength, text.piece.c_str());
+                RestoreView(view);
+            }
+            text.costs.Add(length, boxLength, Seconds() - begun, whole);
+            const size_t now = BoxLength();
+            if (now != boxLength + length) {
+                // The box could not take it.
+                Lose(true);
                 return;
             }
-            PutFace(text.needsFallback);
-        }
-        const double begun = Seconds();
-        if (first) {
-            Replace(std::move(first));
-            text.shown = true;
-        } else {
-            const View view = SaveView();
-            SendMessageW(text.box, EM_SETSEL, boxLength, boxLength);
-            SendMessageW(text.box, EM_REPLACESEL, FALSE,
-                         reinterpret_cast<LPARAM>(text.piece.c_str()));
-            RestoreView(view);
-        }
-        text.last = AppendCost{length, Seconds() - begun};
-        const size_t now = BoxLength();
-        if (now != boxLength + length) {
-            // The box could not take it.
-            Lose();
-            return;
-        }
-        text.waiting.Consume(length);
-        if (text.restore && now >= text.restoreAt) {
-            RestoreView(*text.restore);
-            text.restore.reset();
-        }
-    });
+            text.waiting.Consume(length);
+            if (text.restoreLeft > 0) {
+                text.restoreLeft -= std::min(text.restoreLeft, length);
+                if (text.restoreLeft == 0 && text.restore) {
+                    RestoreView(*text.restore);
+                    text.restore.reset();
+                }
+            }
+        },
+        true);
 }
 
 void DropWaitingBoxText() {
     // What was taken out of the box to be put in again stays.
-    const size_t keep = text.restore ? text.restoreAt - std::min(text.restoreAt, BoxLength()) : 0;
-    text.waiting.Keep(keep);
+    text.waiting.Keep(text.restoreLeft);
 }
 
 void FinishBoxText() {
@@ -423,6 +461,12 @@ void FinishBoxText() {
         SetWindowTextW(text.box, L"");
         text.shown = true;
     }
+}
+
+std::u16string BoxTextTakenOut() {
+    std::u16string out;
+    text.waiting.CopyFront(text.restoreLeft, &out);
+    return out;
 }
 
 bool BoxTextShown() {
@@ -435,4 +479,38 @@ bool BoxTextLost() {
 
 void EndBoxText() {
     text = Text();
+}
+
+BoxFonts ChangeBoxFonts(HWND box, int dpi, const RECT& area) {
+    unsigned codePage = 0;
+    BoxFonts fresh = MakeBoxFonts(box, dpi, &codePage);
+    const HFONT shown = reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0));
+    const bool onFallback = shown != nullptr && shown == faces.fallback;
+    const View view = SaveView(box);
+    // The text is set aside while the font and the size change, so that the
+    // box lays it out once rather than at each change.
+    const HLOCAL kept = reinterpret_cast<HLOCAL>(SendMessageW(box, EM_GETHANDLE, 0, 0));
+    UniqueLocalMemory<void> placeholder = BoxBuffer(std::u16string());
+    const bool setAside = kept != nullptr && placeholder;
+    if (setAside) {
+        SendMessageW(box, EM_SETHANDLE, reinterpret_cast<WPARAM>(placeholder.Release()), 0);
+    }
+    if (fresh.face) {
+        // The margins the own face brings, as at start; the TrueType face
+        // keeps them, as at a switch.
+        SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(fresh.face.Get()), FALSE);
+        if (onFallback && fresh.fallback) {
+            const LRESULT margins = SendMessageW(box, EM_GETMARGINS, 0, 0);
+            SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(fresh.fallback.Get()), FALSE);
+            SendMessageW(box, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+        }
+        faces = fresh.fallback ? Faces{fresh.face.Get(), fresh.fallback.Get(), codePage} : Faces();
+    }
+    MoveWindow(box, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+    if (setAside) {
+        placeholder.Reset(reinterpret_cast<HLOCAL>(SendMessageW(box, EM_GETHANDLE, 0, 0)));
+        SendMessageW(box, EM_SETHANDLE, reinterpret_cast<WPARAM>(kept), 0);
+    }
+    RestoreView(view, box);
+    return fresh;
 }

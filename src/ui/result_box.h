@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,10 +17,10 @@ struct BoxFonts {
     UniqueFont fallback;
 };
 
-// Creates the box's fonts at the box's own dots per inch and puts its own
+// Creates the box's fonts for the window's dots per inch and puts its own
 // face on the box. A font that cannot be made is empty; without its own face
 // the box keeps the window's font.
-BoxFonts PutResultFonts(HWND dialog);
+BoxFonts PutResultFonts(HWND dialog, int dpi);
 
 // Starts the box's text for a drop: its first text will replace the box's.
 // The box starts in the face that shows all that has come by then; once
@@ -29,6 +30,9 @@ void BeginBoxText(HWND box);
 
 // The report's next bytes, as the tool wrote them.
 void AddReportText(std::string_view bytes);
+// The report is over: what was held back of it, a lead byte whose trail never
+// came, is shown too.
+void EndReportText();
 
 // Parts that follow the report (its errors, the program's lines), each on
 // a line of its own and decoded on its own: UTF-8 when valid, else ANSI.
@@ -36,6 +40,9 @@ void AddFollowingText(const std::vector<std::string_view>& parts);
 
 // Text waits to be put into the box.
 bool BoxTextWaiting();
+
+// Text waits that the box has not shown yet.
+bool UnshownBoxTextWaiting();
 
 // Puts the next piece of the waiting text into the box, one that takes a
 // bounded time however much waits, keeping the user's selection and where
@@ -50,6 +57,10 @@ void DropWaitingBoxText();
 // emptied.
 void FinishBoxText();
 
+// What the box showed of the drop and had taken out to put in again: the
+// box's text continues with it until it is all in.
+std::u16string BoxTextTakenOut();
+
 // Something of this drop's text has replaced what the box showed before.
 bool BoxTextShown();
 
@@ -58,3 +69,11 @@ bool BoxTextLost();
 
 // The drop is over: the memory it held goes.
 void EndBoxText();
+
+// The window moved to a monitor of another scale: the box gets both fonts
+// made again for `dpi` by PutResultFonts' rule, and `area` (in its window's
+// client pixels). It stays on the face it shows (so a drop that needs the
+// TrueType face keeps it), with its text, selection and first line in view.
+// It then uses none of its old fonts; the caller owns the new ones, empty
+// (the old kept) when they could not be made.
+BoxFonts ChangeBoxFonts(HWND box, int dpi, const RECT& area);

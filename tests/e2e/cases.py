@@ -3,6 +3,7 @@
 dropped on it by XDND. usage: cases.py GROUP"""
 
 import os
+import pathlib
 import re
 import shutil
 import sys
@@ -176,7 +177,7 @@ def tool_dies(c):
     in the box; the next drop, made while the box is up, is answered after it
     by a new tool. A tool removed meanwhile is missed by the next drop, which
     says so."""
-    with c.program("tool-dies", tool="stand-in", timeout=30) as p:
+    with c.program("tool-dies", tool="stand-in", log=True, timeout=30) as p:
         rc, info = p.drop_on_box([touch(os.path.join(p.files, "fake-die"))])
         c.check(rc == 0, "the drop is taken", info)
         boxes = p.message_boxes(30, 1)
@@ -210,12 +211,16 @@ def tool_dies(c):
         c.check([(b["caption"], b["text"]) for b in boxes]
                 == [("Error - Missing Executable", "Missing exiftool.exe")],
                 "a drop with the tool removed shows the missing-tool box alone", str(boxes))
-        p.press_ok()
-        c.check(p.text(30, "{error}") == "{error}", "and the box says {error} alone")
+        # The tool is back, and a drop made, while the box is up.
         shutil.copy(harness.STAND_IN, os.path.join(p.folder, "exiftool.exe"))
         name = touch(os.path.join(p.files, "tool-back.txt"))
-        p.drop_on_box([name])
-        c.check(p.text(30, "tool-back.txt") is not None, "with the tool back, the next drop is answered")
+        p.drop(left + 20, top + 20, [touch(os.path.join(p.files, "fake-hold")), name])
+        p.press_ok()
+        c.check(p.text(30, "{error}") == "{error}",
+                "the box says {error} alone; the drop made meanwhile waits behind it", repr(p.text()))
+        p.release()
+        c.check(p.text(30, "tool-back.txt") == fake_report(name),
+                "with the tool back, that drop is answered", repr(p.text()))
         c.check(p.message_boxes() == [], "no further box")
         p.close(c, lambda: p.post("sc_close"), "close")
 
@@ -451,21 +456,34 @@ def responsive(c):
 
         # The report as it comes: the first file's, while the stand-in holds
         # the rest back; the marker's first part never.
-        files = [touch(os.path.join(p.files, f"piece-{i}.txt")) for i in range(2)]
+        files = [touch(os.path.join(p.files, f"piece-{i}.txt")) for i in range(3)]
         first, both = fake_report(files[0]), fake_report(files[0]) + fake_report(files[1])
         asking = p.answers(120, len(both)).start()
-        p.drop_on_box([files[0], touch(os.path.join(p.files, "fake-hold")), files[1],
+        hold = touch(os.path.join(p.files, "fake-hold"))
+        p.drop_on_box([files[0], hold, files[1], hold, files[2],
                        touch(os.path.join(p.files, "fake-split-9-hold"))])
         c.check(p.text(30, "piece-0.txt") == first, "the first piece shows while the rest is held",
                 repr(p.text()))
-        # The user selects its first line meanwhile.
+        # The user selects its first line meanwhile, upwards.
         header = [0, len(first.split("\r\n")[0])]
-        p.keys("ctrl+Home", "shift+End")
+        p.keys("ctrl+Home", "End", "shift+Home")
         c.check(p.selection(header) == header, "the user selects the first line")
         p.release()
         c.check(p.text(30, "piece-1.txt") == both, "the second follows, no part of the marker",
                 repr(p.text()))
         c.check(p.selection() == header, "the user's selection is kept")
+        p.keys("shift+Right")
+        c.check(p.selection([1, header[1]]) == [1, header[1]],
+                "its anchor stays where the user put it", str(p.selection()))
+        # Down to the very end, past which the box places no character.
+        p.keys("ctrl+Home", "shift+ctrl+End")
+        c.check(p.selection([0, len(both)]) == [0, len(both)], "the user selects it all")
+        p.release()
+        c.check(p.text(30, "piece-2.txt") is not None, "the third follows")
+        # Back over the line end, CR LF as one.
+        p.keys("shift+Left")
+        c.check(p.selection([0, len(both) - 2]) == [0, len(both) - 2],
+                "a selection down to the end keeps its anchor too", str(p.selection()))
         p.release()
         answered = asking.finish()[-1]
         print(f"     while the tool works: {answered}")
@@ -556,6 +574,86 @@ def responsive(c):
         c.check(p.tools() == [], "the tool is gone too")
 
 
+def command_line(c):
+    """The paths it is started with are its first drop, in the tool's own
+    words: files, a folder, a relative path with a wildcard for the tool, a
+    quoted one with spaces, and one that names nothing (nor is an option)."""
+    files = os.path.join(harness.TEST_ROOT, "command-line-files")
+    shutil.rmtree(files, ignore_errors=True)
+    os.makedirs(os.path.join(files, "d"))
+    paths = [os.path.join(files, n) for n in ("1.png", "d", "d/2.png", "re.png", "s p.png")]
+    for path in paths[:1] + paths[2:]:
+        write_png(path, width=8, height=8)
+    args = [windows_path(paths[0]), windows_path(paths[1]), "..\\command-line-files\\r*.png",
+            windows_path(paths[4]), "-ver"]
+    with c.program("command-line", args=args) as p:
+        text = p.text(60, "-ver")
+        own = harness.tool_report(*paths[:2], *paths[3:], os.path.join(p.folder, "-ver"))
+        strip = lambda r: [t for t in tag_lines(r) if t[0] != "File Access Date/Time"]
+        error = "Error: File not found - " + tool_name(p.folder) + "/-ver\r\n"
+        c.check(text is not None and strip(text) == strip(own + error),
+                "the box holds the tool's report on them, then its error for the last", text)
+        p.close(c, lambda: p.post("sc_close"), "close")
+
+
+def open_and_save(c):
+    """Ctrl+O opens files as a drop; Ctrl+S saves what the box holds, UTF-8
+    after a byte-order mark, never over a read-only file and not on Cancel;
+    a report held back while Save As is open comes whole once it closes."""
+    with c.program("open-save", tool="stand-in", log=True, timeout=30) as p:
+        os.makedirs(out := os.path.join(p.folder, "out"))
+        chosen = [touch(os.path.join(p.files, n)) for n in ("one.txt", "two words.txt")]
+        p.keys("ctrl+o")
+        c.require((p.file_dialog() or {}).get("caption") == "Open", "Ctrl+O: the Open dialog")
+        # As a user would: the folder, then two names at once.
+        p.type(windows_path(p.files) + "\\", enter=True)
+        p.type('"one.txt" "two words.txt"', enter=True)
+        c.check(p.text(30, "two words") == "".join(fake_report(n) for n in chosen),
+                "the two files chosen are a drop", repr(p.text()))
+
+        p.drop_on_box([touch(os.path.join(p.files, n)) for n in ("Фото отпуск.txt", "Ещё.txt")])
+        p.text(30, "Ещё")
+        p.keys("ctrl+End", "Q", "ctrl+s")
+        shown, facts = p.text(10, "Q"), p.file_dialog()
+        c.check(facts == {"caption": "Save As", "name": "Фото отпуск.txt metadata.txt",
+                          "type": "Text", "types": 2},
+                "Ctrl+S: Save As, owned by the window, named after the first file", str(facts))
+        p.type(windows_path(os.path.join(out, "saved")), enter=True)
+        saved, deadline = os.path.join(out, "saved.txt"), time.monotonic() + 10
+        while not os.path.exists(saved) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        c.check(os.path.exists(saved) and pathlib.Path(saved).read_bytes() == b"\xef\xbb\xbf"
+                + shown.encode(), "saved: a byte-order mark, then the box's text and edit in UTF-8")
+        old = os.path.join(out, "old.txt")
+        pathlib.Path(old).write_bytes(b"old")
+        os.chmod(old, 0o444)
+        p.keys("ctrl+s")
+        p.file_dialog()
+        p.type(windows_path(old), enter=True)
+        c.check(len(p.message_boxes(10, 1)) == 1, "over a file, the dialog asks first")
+        p.keys("y")
+        box, said = p.press_ok(10) or {"text": ""}, f'The report was not saved as "{windows_path(old)}"' \
+            '. Any file of that name is as it was.\r\nE15 MoveFileEx failed with error 5\r\n'
+        c.check(box["text"].startswith(said) and box["text"] != said,
+                "over a read-only file: a box names it and gives the system's reason", str(box))
+        c.check(pathlib.Path(old).read_bytes() == b"old" and sorted(os.listdir(out)) == [
+            "old.txt", "saved.txt"], "that file is unchanged, and no other is left", str(os.listdir(out)))
+
+        first, later = (touch(os.path.join(p.files, n)) for n in ("first.txt", "later.txt"))
+        p.drop_on_box([first, touch(os.path.join(p.files, "fake-hold")), later])
+        p.text(30, "first.txt")
+        p.keys("ctrl+s")
+        p.file_dialog()
+        p.release()
+        time.sleep(2)
+        before = sorted(os.listdir(p.folder))
+        p.keys("Escape")
+        c.check(p.text(30, "later.txt") == fake_report(first) + fake_report(later),
+                "once it closes, all of the report comes", repr(p.text()))
+        c.check(sorted(os.listdir(p.folder)) == before, "Cancel wrote nothing")
+        p.close(c, lambda: p.post("sc_close"), "close")
+
+
 GROUPS = {
     "real_tool_report": real_tool_report,
     "real_tool_names": real_tool_names,
@@ -566,6 +664,8 @@ GROUPS = {
     "small_screen": small_screen,
     "closing": closing,
     "responsive": responsive,
+    "command_line": command_line,
+    "open_and_save": open_and_save,
 }
 
 

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """End-to-end endurance and fault cases: many drops, big drops, hard paths,
-a failing tool and a higher DPI, through the real window.
+a failing tool, a higher DPI and dark mode, through the real window.
 usage: endurance.py GROUP [COUNT]"""
 
+import contextlib
 import os
 import re
+import subprocess
 import sys
 import time
 
@@ -190,7 +192,8 @@ def stand_in_faults(c):
                 repr(text)[:200])
 
         rc, info = p.drop(x, y, [touch(os.path.join(p.files, "fake-zero"))])
-        c.check(p.text(30, "before") == "before", "a NUL in the report: the box shows what precedes it")
+        c.check(p.text(30, "after") == "before\u2400after\r\n",
+                "a NUL in the report: the box shows all of it, the NUL as a mark", repr(p.text()))
 
         # Only names made outside Windows hold line breaks; the request cannot.
         path, want = plain("beside-break.txt")
@@ -248,6 +251,13 @@ def ready_alignment(c):
             base = os.path.basename(name)
             rc, info = p.drop(x, y, [name])
             text = p.text(60, base)
+            # The name shows with the first piece; the report is whole once
+            # its last line has come.
+            deadline = time.monotonic() + 30
+            while (text is not None and time.monotonic() < deadline
+                   and not re.search(r"Megapixels +: [0-9.]+\r\n$", text)):
+                time.sleep(0.1)
+                text = p.text()
             if text is not None and inject in text:
                 offsets.append(text.encode("utf-8").index(inject.encode()))
             others = [os.path.basename(n) for n, _ in files if n != name and os.path.basename(n) in (text or "")]
@@ -262,23 +272,49 @@ def ready_alignment(c):
 
 
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+PERSONALIZE_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize"
 
 
 def reg(*args):
     return harness.run_quiet([harness.WINE, "reg"] + list(args), 60)
 
 
-def logpixels():
-    rc, out = reg("query", DESKTOP_KEY, "/v", "LogPixels")
-    m = re.search(r"LogPixels\s+REG_DWORD\s+0x([0-9a-fA-F]+)", out)
+def reg_dword(key, name):
+    rc, out = reg("query", key, "/v", name)
+    m = re.search(name + r"\s+REG_DWORD\s+0x([0-9a-fA-F]+)", out)
     return int(m.group(1), 16) if rc == 0 and m else None
 
 
-def restore_logpixels(value):
+def set_dword(key, name, value):
+    """Sets the value; None deletes it."""
     if value is None:
-        reg("delete", DESKTOP_KEY, "/v", "LogPixels", "/f")
+        reg("delete", key, "/v", name, "/f")
     else:
-        reg("add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(value), "/f")
+        reg("add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f")
+
+
+@contextlib.contextmanager
+def prefix_value(c, key, name, value):
+    """A value of the test prefix's registry set for the case and put back
+    after it. Kept on disk too, so that a run killed before its end is undone
+    by the next one."""
+    saved = os.path.join(harness.TEST_ROOT, f"{name}-before.txt")
+    if os.path.exists(saved):
+        with open(saved) as fh:
+            kept = fh.read().strip()
+        set_dword(key, name, None if kept == "none" else int(kept))
+        os.remove(saved)
+    original = reg_dword(key, name)
+    print(f"     {name} was {original}")
+    with open(saved, "w") as fh:
+        fh.write("none" if original is None else str(original))
+    try:
+        set_dword(key, name, value)
+        yield
+    finally:
+        set_dword(key, name, original)
+        if c.check(reg_dword(key, name) == original, f"{name} is restored"):
+            os.remove(saved)
 
 
 def dpi_measure(c, label):
@@ -303,28 +339,11 @@ def dpi_measure(c, label):
 def dpi(c):
     """At 120 DPI the window is still 800x600 dialog units with the box 5
     units in, and the box's font is taller than at 96."""
-    # Kept on disk too, so that a run killed before its finally is undone
-    # by the next one.
-    saved = os.path.join(harness.TEST_ROOT, "dpi-logpixels-before.txt")
-    if os.path.exists(saved):
-        with open(saved) as fh:
-            kept = fh.read().strip()
-        restore_logpixels(None if kept == "none" else int(kept))
-        os.remove(saved)
-    original = logpixels()
-    print(f"     LogPixels was {original}")
-    with open(saved, "w") as fh:
-        fh.write("none" if original is None else str(original))
-    try:
-        reg("add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f")
+    with prefix_value(c, DESKTOP_KEY, "LogPixels", 96):
         low = dpi_measure(c, "96")
-        reg("add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "120", "/f")
-        c.check(logpixels() == 120, "LogPixels is set to 120")
+        set_dword(DESKTOP_KEY, "LogPixels", 120)
+        c.check(reg_dword(DESKTOP_KEY, "LogPixels") == 120, "LogPixels is set to 120")
         high = dpi_measure(c, "120")
-    finally:
-        restore_logpixels(original)
-        if c.check(logpixels() == original, "LogPixels is restored"):
-            os.remove(saved)
     if low is None or high is None or low["line"] is None or high["line"] is None:
         c.check(False, "both DPI runs measured")
         return
@@ -349,6 +368,36 @@ def dpi(c):
             "the box's font is taller at 120 DPI, as -13 against -11", f"{low_h} -> {high_h}")
 
 
+def tones(p, rect):
+    """The darkest, the mean and the lightest grey (0 to 1) the screen shows
+    in the rectangle."""
+    shot = p.screenshot(os.path.join(p.folder, "tones.png"), rect)
+    out = subprocess.run(["convert", shot, "-colorspace", "Gray", "-format",
+                          "%[fx:minima] %[fx:mean] %[fx:maxima]", "info:"], env=harness.ENV,
+                         check=True, capture_output=True, text=True, timeout=60).stdout
+    return [round(float(v), 2) for v in out.split()]
+
+
+def dark(c):
+    """Apps set to dark: the box is dark and its text light; set back to
+    light and told so, the system's colours again."""
+    with prefix_value(c, PERSONALIZE_KEY, "AppsUseLightTheme", 0), \
+            c.program("dark", tool="stand-in", timeout=30) as p:
+        p.drop_on_box([touch(os.path.join(p.files, "dark.txt"))])
+        c.require(p.text(30, "Fake Name") is not None, "the report comes")
+        time.sleep(0.5)
+        low, mean, high = tones(p, p.facts["box"]["client"])
+        c.check(mean < 0.25 and high > 0.8, "dark: the box is dark, its text light",
+                f"{low} {mean} {high}")
+        set_dword(PERSONALIZE_KEY, "AppsUseLightTheme", 1)
+        c.require(p.post("setting:ImmersiveColorSet"), "the change is told to the window")
+        time.sleep(0.5)
+        low, mean, high = tones(p, p.facts["box"]["client"])
+        c.check(mean > 0.75 and low < 0.25, "light again: the box is light, its text dark",
+                f"{low} {mean} {high}")
+        close_quietly(c, p)
+
+
 GROUPS = {
     "soak": lambda c: soak(c, int(sys.argv[2]) if len(sys.argv) > 2 else 300),
     "many_files": many_files,
@@ -356,6 +405,7 @@ GROUPS = {
     "stand_in_faults": stand_in_faults,
     "ready_alignment": ready_alignment,
     "dpi": dpi,
+    "dark": dark,
 }
 
 

@@ -89,7 +89,7 @@ class ObserverFailed(Exception):
 
 # The observer's commands that only read; any other is run once, as a
 # second run could press a button that the case counts.
-READ_ONLY = {"window", "text", "boxes", "gone", "process", "lines", "answers", "find"}
+READ_ONLY = {"window", "text", "boxes", "gone", "process", "lines", "answers", "find", "file_dialog"}
 
 
 def observe(*args, timeout=60):
@@ -182,10 +182,11 @@ class Checks:
             raise Stopped(what)
         return condition
 
-    def program(self, name, tool="real", log=False, timeout=60):
-        """A copy of the program started and its window seen; use it in a
-        with statement, which ends the copy however the case ends."""
-        p = Program(name, tool, log).start()
+    def program(self, name, tool="real", log=False, timeout=60, args=()):
+        """A copy of the program started, with `args` on its command line,
+        and its window seen; use it in a with statement, which ends the copy
+        however the case ends."""
+        p = Program(name, tool, log).start(args)
         try:
             self.require(p.window(timeout) is not None, f"{name}: the main window appears")
         except BaseException:
@@ -247,12 +248,12 @@ class Program:
         self.stop()
         return False
 
-    def start(self):
+    def start(self, args=()):
         self.out = open(os.path.join(self.folder, "wine.out"), "wb")
         self.err = open(os.path.join(self.folder, "wine.err"), "wb")
         env = dict(ENV, FAKE_EXIFTOOL_LOG=windows_path(self.log)) if self.log else ENV
         self.proc = subprocess.Popen(
-            [WINE, self.exe],
+            [WINE, self.exe] + list(args),
             cwd=self.folder,
             stdin=subprocess.DEVNULL,
             stdout=self.out,
@@ -356,6 +357,11 @@ class Program:
         rc, lines = observe("ok", timeout, timeout=timeout + 30)
         return lines[0] if rc == 0 and lines and "message_box" in lines[0] else None
 
+    def file_dialog(self, timeout=10):
+        """The facts of the Open or Save As dialog the window owns, or None."""
+        rc, lines = observe("file_dialog", timeout, timeout=timeout + 30)
+        return lines[0] if rc == 0 and lines else None
+
     def post(self, what):
         rc, _ = observe("post", what)
         return rc == 0
@@ -369,9 +375,11 @@ class Program:
         subprocess.run(["xdotool", "key", "--delay", "50"] + list(keys), env=ENV, check=True,
                        stdout=subprocess.DEVNULL, timeout=20)
 
-    def type(self, text):
+    def type(self, text, enter=False):
         subprocess.run(["xdotool", "type", "--delay", "50", text], env=ENV, check=True,
                        stdout=subprocess.DEVNULL, timeout=20)
+        if enter:
+            self.keys("Return")
 
     def screenshot(self, path, rect=None):
         """A part of the screen as a PNG: the window's, or the rectangle's."""
@@ -557,13 +565,13 @@ CANCELLED = "The drop was cancelled: exiftool was stopped, and the next drop sta
 STOP_LINES = "-stay_open\r\nFalse\r\n"
 
 
-def tool_report(path):
-    """The real tool's own report on one file, asked the way the program
+def tool_report(*paths):
+    """The real tool's own report on the files, asked the way the program
     asks (UTF-8 file names), read as the box would show it."""
     out = os.path.join(TEST_ROOT, "tool-report.txt")
     with open(out, "wb") as f:
-        subprocess.run([WINE, os.path.join(TOOL_DIR, "exiftool.exe"), "-charset",
-                        "filename=utf8", windows_path(path)], stdin=subprocess.DEVNULL,
+        subprocess.run([WINE, os.path.join(TOOL_DIR, "exiftool.exe"), "-charset", "filename=utf8"]
+                       + [windows_path(p) for p in paths], stdin=subprocess.DEVNULL,
                        stdout=f, stderr=subprocess.DEVNULL, env=ENV, timeout=120)
     with open(out, "rb") as f:
         return f.read().decode("utf-8")

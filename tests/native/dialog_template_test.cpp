@@ -73,6 +73,16 @@ TEST(ResultFontHeight, RoundsThePointSizeAtTheBoxsDpi) {
     EXPECT_EQ(ResultFontHeight(117), -13); // 13.0
 }
 
+TEST(WindowScale, LaidOutForTheMonitorUnlessOnlyTheSystemsDpiGivesTheFontMarginsScaledAsMulDiv) {
+    EXPECT_EQ(LayoutDpi(144, 96, -16), 144); // laid out for its monitor
+    EXPECT_EQ(LayoutDpi(96, 120, -13), 120); // at the system's DPI
+    EXPECT_EQ(LayoutDpi(96, 100, -11), 96);  // both give it
+    // The 5-unit margins are 9 x 8 px at 96 DPI; 13.5 rounds up, 9.33 down.
+    EXPECT_EQ(ScaleForDpi(9, 96, 144), 14);
+    EXPECT_EQ(ScaleForDpi(14, 144, 96), 9);
+    EXPECT_EQ(ScaleForDpi(9, 0, 144), 9); // no scale known: as it is
+}
+
 TEST(FitToWorkArea, TakesTheWorkAreaOnlyInADimensionTooLargeForIt) {
     const PixelRect window{-3, -10, 1397, 990}; // 1400 x 1000
     const PixelRect screen{0, 0, 1366, 768};

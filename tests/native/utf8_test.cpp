@@ -43,4 +43,10 @@ TEST(Utf8, UpToFirstZero) {
     EXPECT_EQ(UpToFirstZero(std::string_view("\0x", 2)), "");
 }
 
+TEST(Utf8, Utf8LengthOfUtf16) {
+    EXPECT_EQ(Utf8Length(u"a\u00E9\u65E5\U0001F600"), 1u + 2u + 3u + 4u);
+    // A lone surrogate becomes the replacement character.
+    EXPECT_EQ(Utf8Length(std::u16string(1, u'\xD800')), 3u);
+}
+
 } // namespace

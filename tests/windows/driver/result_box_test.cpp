@@ -12,7 +12,9 @@
 #include "common/win_resources.h"
 #include "common/win_text.h"
 #include "report/messages.h"
+#include "ui/dialog_template.h"
 #include "ui/drop_handler.h"
+#include "ui/safe_write.h"
 #include "window/drop_window.h"
 
 namespace {
@@ -98,7 +100,49 @@ class ResultBox : public DriverTest {
         return window_->RunUntil([&] { return window_->TextLength() >= length; });
     }
 
+    // The exchange has handed over output that the window has yet to take.
+    static bool OutputWaits() {
+        return WaitForSingleObject(PendingDropWork(), 30000) == WAIT_OBJECT_0;
+    }
+
+    // Keys, posted as the system posts typed ones: the window takes them in
+    // its next turn, after the output that waits.
+    void Post(UINT message, WPARAM key) const { PostMessageW(Edit(), message, key, 1); }
+
+    // Saves the box as Ctrl+S would, in the turn the timer comes in: after
+    // the keys posted for that turn.
+    static void CALLBACK SaveInTurn(HWND box, UINT, UINT_PTR id, DWORD) {
+        KillTimer(box, id);
+        SaveBoxText(box, savedPath_);
+    }
+
+    // A drop whose first file's report shows, then `rest` once released, with
+    // what the user does in the turn that takes it (typing, then a save when
+    // `save`); the drop is then over.
+    void TypeWhenTheRestComes(const std::vector<std::string>& rest,
+                              const std::vector<std::pair<UINT, WPARAM>>& keys, bool save = false) {
+        std::vector<std::string> paths{"C:\\a.jpg", "fake-hold"};
+        paths.insert(paths.end(), rest.begin(), rest.end());
+        window_->Drop(paths);
+        const std::wstring first = Widen(FakeReportFor("C:\\a.jpg"));
+        ASSERT_TRUE(window_->RunUntil([&] { return window_->Text() == first; }));
+        Release();
+        ASSERT_TRUE(OutputWaits());
+        for (const auto& [message, key] : keys) {
+            Post(message, key);
+        }
+        if (save) {
+            savedPath_ = Folder() + "\\saved.txt";
+            ASSERT_NE(SetTimer(Edit(), 1, USER_TIMER_MINIMUM, SaveInTurn), 0u);
+            Sleep(50);
+        }
+        ASSERT_TRUE(window_->RunUntilAnswered());
+    }
+
+    const std::wstring cancelled_ = Widen(kCancelledText) + L"\r\n";
+
     std::unique_ptr<DropWindow> window_;
+    static inline std::string savedPath_;
 };
 
 TEST_F(ResultBox, CourierForReportsItShowsWholeCourierNewForTheRest) {
@@ -162,6 +206,64 @@ TEST_F(ResultBox, TheViewAndTheFaceChangeOnlyAsTheUserAndTheTextNeed) {
     EXPECT_EQ(Boxes(), std::vector<Box>());
 }
 
+TEST_F(ResultBox, AMoveToAMonitorOfAnotherScaleRemakesTheFontsAndKeepsTheView) {
+    const Face at96 = CurrentFace();
+    // A report streaming in, held; the user selects backwards and scrolls.
+    window_->Drop({"C:\\a.jpg", "fake-big-200000", "fake-hold", kCyrillicName});
+    ASSERT_TRUE(RunUntilLength(Widen(FakeReportFor("C:\\a.jpg")).size() + 200000));
+    SetFocus(Edit());
+    SendMessageW(Edit(), EM_SETSEL, 9, 3);
+    SendMessageW(Edit(), EM_LINESCROLL, 0, 40);
+    const std::wstring before = window_->Text();
+    const LRESULT firstCharacter = SendMessageW(Edit(), EM_LINEINDEX, FirstVisibleLine(), 0);
+    // Wider than the screen, and as high as it fits.
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT suggested{100, 50, 300 + work.right - work.left, 1000};
+    SendMessageW(window_->Dialog(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    const auto edges = [](RECT r) { return std::vector<long>{r.left, r.top, r.right, r.bottom}; };
+    RECT outer{};
+    GetWindowRect(window_->Dialog(), &outer);
+    EXPECT_EQ(edges(outer), edges({work.left, 50, work.right, 1000}));
+    const Face at144 = CurrentFace();
+    EXPECT_EQ(at144.height, -16);
+    // The 5-unit margins, 9 x 8 px at 96 DPI.
+    RECT client{}, box{};
+    GetClientRect(window_->Dialog(), &client);
+    GetWindowRect(Edit(), &box);
+    MapWindowPoints(nullptr, window_->Dialog(), reinterpret_cast<POINT*>(&box), 2);
+    EXPECT_EQ(edges(box), edges({14, 12, client.right - 14, client.bottom - 12}));
+    EXPECT_EQ(window_->Text(), before);
+    EXPECT_EQ(Selection(), (std::pair<DWORD, DWORD>(3, 9)));
+    EXPECT_EQ(SendMessageW(Edit(), EM_LINEINDEX, FirstVisibleLine(), 0), firstCharacter);
+    POINT caret{};
+    GetCaretPos(&caret);
+    EXPECT_EQ(caret.x, LOWORD(SendMessageW(Edit(), EM_POSFROMCHAR, 3, 0))) << "caret at start";
+    // The drop goes on; a name only Courier New shows switches it to the new
+    // TrueType face, at the new face's line height.
+    Release();
+    ASSERT_TRUE(window_->RunUntilAnswered());
+    EXPECT_EQ(window_->Text(), before + Widen(FakeReportFor(kCyrillicName)));
+    EXPECT_EQ(BoxsFont(), window_->Fonts().fallback.Get());
+    EXPECT_EQ(CurrentFace().lineHeight, at144.lineHeight);
+    // Minimized, the window has no client area: it is laid out once restored.
+    ShowWindow(window_->Dialog(), SW_MINIMIZE);
+    SendMessageW(window_->Dialog(), WM_DPICHANGED, MAKEWPARAM(96, 96),
+                 reinterpret_cast<LPARAM>(&suggested));
+    ShowWindow(window_->Dialog(), SW_RESTORE);
+    GetWindowRect(window_->Dialog(), &outer);
+    EXPECT_EQ(edges(outer),
+              edges({work.left, 50, work.left + ScaleForDpi(work.right - work.left, 144, 96),
+                     50 + ScaleForDpi(950, 144, 96)}));
+    GetClientRect(window_->Dialog(), &client);
+    GetWindowRect(Edit(), &box);
+    MapWindowPoints(nullptr, window_->Dialog(), reinterpret_cast<POINT*>(&box), 2);
+    EXPECT_EQ(edges(box), edges({9, 8, client.right - 9, client.bottom - 8}));
+    EXPECT_EQ(BoxsFont(), window_->Fonts().fallback.Get());
+    EXPECT_EQ(CurrentFace().lineHeight, at96.lineHeight);
+}
+
 TEST_F(ResultBox, AReportThatTurnsOutNotToBeUtf8IsShownInTheAnsiCodePageWhole) {
     // Valid UTF-8 first, then a byte that UTF-8 cannot hold.
     DropAndWait({"fake-utf8", "fake-pause-500", "fake-ansi"});
@@ -191,6 +293,81 @@ TEST_F(ResultBox, WhatMemoryCannotHoldIsToldAndWhatWasShownStays) {
     EXPECT_EQ(cut.substr(0, 10), L"Line 0 : x");
     EXPECT_EQ(window_->Text(),
               Widen(FakeReportFor("C:\\b.jpg") + std::string(kErrorTextLostText) + "\r\n"));
+}
+
+TEST_F(ResultBox, AnEscapeTypedBeforeADropBeganCancelsNothingOfIt) {
+    // The key waits behind the drop, older than the drop's start.
+    window_->Drop({"C:\\a.jpg"});
+    Post(WM_KEYDOWN, VK_ESCAPE);
+    Sleep(50);
+    ASSERT_TRUE(window_->RunUntil([&] {
+        return window_->TextLength() > 0 && PendingDropWork() == nullptr && !DropWorkWaiting();
+    }));
+    EXPECT_EQ(window_->Text(), Widen(FakeReportFor("C:\\a.jpg")));
+}
+
+TEST_F(ResultBox, ACancelKeepsAllThatWasShownAndEndsItsLine) {
+    const std::wstring first = Widen(FakeReportFor("C:\\a.jpg"));
+    // A piece that ends inside a line, cancelled before it shows.
+    TypeWhenTheRestComes({"fake-noeol", "fake-hold"}, {{WM_KEYDOWN, VK_ESCAPE}});
+    EXPECT_EQ(window_->Text(), first + cancelled_);
+    // A new face takes the box's text out to put it in again; what the user
+    // types meanwhile costs nothing of it, and a save has all of it.
+    TypeWhenTheRestComes({kCyrillicName, "fake-hold"}, {{WM_CHAR, 'Q'}, {WM_KEYDOWN, VK_ESCAPE}},
+                         true);
+    EXPECT_EQ(window_->Text(), L"Q" + first + cancelled_);
+    EXPECT_EQ(ReadWholeFile(savedPath_), "\xEF\xBB\xBFQ" + FakeReportFor("C:\\a.jpg"));
+}
+
+TEST_F(ResultBox, ACancelAfterANewDecodingKeepsAllThatWasShownInIt) {
+    const std::string shown = "Title : r\xC3\xA9sum\xC3\xA9 \xD0\x96\r\n";
+    window_->Drop({"fake-utf8", "fake-hold", "fake-ansi", "fake-hold"});
+    ASSERT_TRUE(RunUntilLength(Widen(shown).size()));
+    // The user selects "résumé", upwards.
+    SetFocus(Edit());
+    SendMessageW(Edit(), EM_SETSEL, 14, 8);
+    Release();
+    ASSERT_TRUE(OutputWaits());
+    Post(WM_KEYDOWN, VK_ESCAPE);
+    ASSERT_TRUE(window_->RunUntilAnswered());
+    EXPECT_EQ(window_->Text(), AnsiText(shown) + cancelled_);
+    // The same characters, counted in the new decoding, the caret where it was.
+    EXPECT_EQ(Selection(), (std::pair<DWORD, DWORD>(8, 16)));
+    POINT caret{};
+    ASSERT_TRUE(GetCaretPos(&caret));
+    EXPECT_EQ(SendMessageW(Edit(), EM_POSFROMCHAR, 8, 0), MAKELRESULT(caret.x, caret.y));
+}
+
+TEST_F(ResultBox, EscapeOnceTheToolHasAnsweredStopsOnlyTheShowing) {
+    window_->Drop({"fake-big-2000000"});
+    // The tool's answer is whole while much of it still waits for the box.
+    ASSERT_TRUE(
+        window_->RunUntil([] { return PendingDropWork() == nullptr && DropWorkWaiting(); }));
+    const auto stoppedBefore = [&](size_t whole) {
+        Post(WM_KEYDOWN, VK_ESCAPE);
+        ASSERT_TRUE(window_->RunUntilAnswered());
+        const std::wstring text = window_->Text();
+        const std::wstring stopped = Widen(kShowingStoppedText) + L"\r\n";
+        ASSERT_GT(text.size(), stopped.size());
+        EXPECT_LT(text.size(), whole);
+        EXPECT_EQ(text.substr(text.size() - stopped.size()), stopped);
+    };
+    stoppedBefore(2000000);
+    ASSERT_FALSE(HasFatalFailure());
+    // The tool that answered still runs, and answers the next drop.
+    EXPECT_TRUE(ExifToolRunning());
+    DropAndWait({"C:\\b.jpg"});
+    const std::wstring report = Widen(FakeReportFor("C:\\b.jpg"));
+    EXPECT_EQ(window_->Text(), report);
+    EXPECT_EQ(LoggedArgs().find("exe=", 1), std::string::npos);
+    // The errors that follow a report stop the same way.
+    window_->Drop({"C:\\b.jpg", "fake-stderr-500000"});
+    ASSERT_TRUE(window_->RunUntil([&] {
+        const std::wstring text = window_->Text();
+        return text.size() > report.size() && text.substr(0, report.size()) == report &&
+               DropWorkWaiting();
+    }));
+    stoppedBefore(report.size() + 500000);
 }
 
 } // namespace

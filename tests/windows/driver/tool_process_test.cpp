@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "common/win_text.h"
+#include "driver/tool_session.h"
 #include "report/messages.h"
 
 namespace {
@@ -169,6 +170,26 @@ TEST_F(ToolFailures, EndingTheToolEndsAHungExchangeAtOnce) {
     EXPECT_EQ(Exchange({"C:\\b.jpg"}), FakeReportFor("C:\\b.jpg"));
     EXPECT_EQ(ProgramsThatRan(), (std::vector<std::string>{tool, tool}));
     EXPECT_EQ(Boxes(), std::vector<Box>());
+}
+
+TEST_F(ToolFailures, WithoutAJobWhatTheToolStartedEndsWithItToo) {
+    // exiftool.exe is a launcher: the stand-in as one, its child on the pipes.
+    SetEnvironmentVariableW(L"FAKE_EXIFTOOL_LAUNCH", L"1");
+    const int started = Start(PlaceStandIn("exiftool.exe"));
+    SetEnvironmentVariableW(L"FAKE_EXIFTOOL_LAUNCH", nullptr);
+    ASSERT_EQ(started, 1);
+    ASSERT_NE(BeginExchange({"fake-hang"}), nullptr);
+    for (int i = 0; i < 100 && ProcessesUnder(Folder()).size() < 2; ++i) {
+        Sleep(50);
+    }
+    ASSERT_EQ(ProcessesUnder(Folder()).size(), 2u);
+    // As where it could have no job (the job stays open, as its close would
+    // end all in it).
+    const UniqueHandle job(Session().Job.Release());
+    EndExifTool();
+    const ToolAnswer answer = AnswerSoFar(ToolAnswer(), 10);
+    EXPECT_EQ(Labels(answer.failures), std::vector<std::string>{std::string(labels::kReadFile)});
+    EXPECT_TRUE(ToolsEnd());
 }
 
 TEST_F(ToolFailures, StopDuringAnExchangeSendsTheStopLinesThenEndsBoth) {

@@ -120,12 +120,15 @@ struct MessageBoxInfo {
     std::wstring text;
 };
 
-// The Find dialog's "Find what" field, which no message box has.
+// The Find dialog's "Find what" field, and the Open and Save As dialogs'
+// "File name" and file types, which no message box has.
 constexpr int kFindWhatId = 0x480;
+constexpr int kFileNameId = 0x47C;
+constexpr int kFileTypeId = 0x470;
 
 BOOL CALLBACK CollectBox(HWND window, LPARAM found) {
     if (!IsWindowVisible(window) || ClassOf(window) != L"#32770" || window == MainWindow() ||
-        GetDlgItem(window, kFindWhatId) != nullptr) {
+        GetDlgItem(window, kFindWhatId) != nullptr || GetDlgItem(window, kFileNameId) != nullptr) {
         return TRUE;
     }
     MessageBoxInfo info{window, true, {}, {}};
@@ -268,15 +271,16 @@ int WaitBoxes(double seconds, size_t count) {
     return 0;
 }
 
+// A question, which has no OK button, is waited past.
 int PressOk(double seconds) {
     std::vector<MessageBoxInfo> boxes;
-    if (!WaitFor(seconds, [&] { return !(boxes = MessageBoxes()).empty(); })) {
+    if (!WaitFor(seconds, [&] {
+            return !(boxes = MessageBoxes()).empty() &&
+                   GetDlgItem(boxes.front().window, IDOK) != nullptr;
+        })) {
         return Timeout("message_box");
     }
     HWND ok = GetDlgItem(boxes.front().window, IDOK);
-    if (ok == nullptr) {
-        return 2;
-    }
     PrintBoxes({boxes.front()});
     // Posted, as the click ends a modal loop that the send would wait on.
     PostMessageW(ok, BM_CLICK, 0, 0);
@@ -316,6 +320,29 @@ int ShowFind(double seconds) {
     return 0;
 }
 
+// file_dialog [TIMEOUT]: the Open or Save As dialog that the main window
+// owns, once it is up: its caption, "File name", the file type chosen and
+// how many there are.
+int ShowFileDialog(double seconds) {
+    HWND dialog = nullptr;
+    if (!WaitFor(seconds, [&] {
+            dialog = GetLastActivePopup(MainWindow());
+            return dialog != nullptr && GetDlgItem(dialog, kFileNameId) != nullptr;
+        })) {
+        return Timeout("file_dialog");
+    }
+    HWND types = GetDlgItem(dialog, kFileTypeId);
+    std::wstring caption, name, type;
+    DWORD_PTR count = 0;
+    if (!TextOf(dialog, &caption) || !TextOf(GetDlgItem(dialog, kFileNameId), &name) ||
+        !TextOf(types, &type) || !SendBounded(types, CB_GETCOUNT, 0, 0, &count)) {
+        return Timeout("file_dialog_text");
+    }
+    Print("{\"caption\":" + Json(caption) + ",\"name\":" + Json(name) + ",\"type\":" + Json(type) +
+          ",\"types\":" + std::to_string(count) + "}");
+    return 0;
+}
+
 // Says when it is watching, so that a caller can close the window after that
 // and learn when it went.
 int WaitGone(double seconds) {
@@ -333,11 +360,16 @@ int WaitGone(double seconds) {
 
 // post WHAT: a message to the window, posted as the window's own loop gets
 // it. WHAT is sc_close, wm_close, idcancel (the dialog manager's Escape),
-// box_bottom (the box scrolled to its end), or key:VK[:alt] for the box's keys.
+// box_bottom (the box scrolled to its end), key:VK[:alt] for the box's keys,
+// or setting:AREA, WM_SETTINGCHANGE sent as the system sends it.
 int Post(const std::wstring& what) {
     HWND window = MainWindow();
     if (window == nullptr) {
         return Timeout("window");
+    }
+    if (what.rfind(L"setting:", 0) == 0) {
+        const auto area = reinterpret_cast<LPARAM>(what.c_str() + 8);
+        return SendBounded(window, WM_SETTINGCHANGE, 0, area, nullptr) ? 0 : 2;
     }
     if (what == L"sc_close") {
         return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 2;
@@ -532,8 +564,8 @@ int Answers(double seconds, long long length) {
 int Usage() {
     std::fputs("usage: observer window [TIMEOUT] | text OUT [TIMEOUT [NEEDLE]] |\n"
                "  boxes [TIMEOUT [COUNT]] | ok [TIMEOUT] | gone [TIMEOUT] |\n"
-               "  post sc_close|wm_close|idcancel|key:VK[:alt] | process | lines |\n"
-               "  answers SECONDS [LENGTH] | find [TIMEOUT]\n",
+               "  post sc_close|wm_close|idcancel|key:VK[:alt]|setting:AREA | process | lines |\n"
+               "  answers SECONDS [LENGTH] | find [TIMEOUT] | file_dialog [TIMEOUT]\n",
                stderr);
     return 2;
 }
@@ -542,9 +574,14 @@ int Usage() {
 
 int main() {
     // Rectangles in screen pixels, as the drag source needs them: Wine 10
-    // scales what a process that is not DPI aware sees of others' windows to
-    // 96 DPI, where Wine 8 gives pixels either way.
-    SetProcessDPIAware();
+    // scales what a process sees of others' windows to its own DPI unless
+    // it is aware of each monitor's, where Wine 8 gives pixels either way.
+    using SetAwareness = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    const auto aware = reinterpret_cast<SetAwareness>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (aware == nullptr || !aware(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
+        SetProcessDPIAware();
+    }
     // The wide command line, as main's narrow one loses what the code page
     // cannot hold.
     int argc = 0;
@@ -582,6 +619,9 @@ int main() {
     }
     if (command == L"find") {
         return ShowFind(number(2, 0));
+    }
+    if (command == L"file_dialog") {
+        return ShowFileDialog(number(2, 0));
     }
     if (command == L"answers") {
         return Answers(number(2, 5), static_cast<long long>(number(3, -1)));

@@ -267,6 +267,9 @@ class StandIn {
                 answer.Add("Title : r\xC3\xA9sum\xC3\xA9 \xD0\x96\r\n");
             } else if (StartsWith(base, "fake-ansi")) {
                 answer.Add("Title : r\xE9sum\xE9\r\n");
+            } else if (StartsWith(base, "fake-noeol")) {
+                // A line the next piece has yet to end.
+                answer.Add("Unended : line");
             }
             // Any other "fake-" name, "fake-empty" say, adds nothing.
         }
@@ -334,7 +337,32 @@ class StandIn {
 
 } // namespace
 
+// With FAKE_EXIFTOOL_LAUNCH set it is a launcher, as exiftool.exe is of
+// perl: it starts itself on its own handles and waits for that to end.
+int Launch() {
+    SetEnvironmentVariableW(L"FAKE_EXIFTOOL_LAUNCH", nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    std::wstring line = GetCommandLineW();
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &started)) {
+        return 6;
+    }
+    WaitForSingleObject(started.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(started.hProcess, &code);
+    return static_cast<int>(code);
+}
+
 int main() {
+    if (GetEnvironmentVariableW(L"FAKE_EXIFTOOL_LAUNCH", nullptr, 0) > 0) {
+        return Launch();
+    }
     StandIn tool;
 
     std::vector<std::string> args;

@@ -32,10 +32,9 @@ HDROP MakeDrop(const std::vector<std::string>& paths) {
     return static_cast<HDROP>(memory);
 }
 
-DropWindow::DropWindow()
-    : dialog_(CreateMainDialog(GetModuleHandleW(nullptr))), fonts_(PutResultFonts(dialog_)) {
-    DialogCallback(dialog_, WM_INITDIALOG, reinterpret_cast<WPARAM>(dialog_), 0);
-    ShowWindow(dialog_, SW_SHOW);
+DropWindow::DropWindow() : dialog_(CreateMainDialog(GetModuleHandleW(nullptr))) {
+    SetUpWindowScale(dialog_);
+    ShowMainDialog(dialog_, DialogCallback);
     edit_ = GetDlgItem(dialog_, kResultBoxId);
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/result_box.h"
+#include "ui/window_dpi.h"
 
 // A drop as the shell makes one: DROPFILES and the wide paths behind it.
 HDROP MakeDrop(const std::vector<std::string>& paths);
@@ -35,10 +35,9 @@ class DropWindow {
     HWND Box() const { return edit_; }
     std::wstring Text() const;
     size_t TextLength() const;
-    const BoxFonts& Fonts() const { return fonts_; }
+    const BoxFonts& Fonts() const { return CurrentBoxFonts(); }
 
   private:
     HWND dialog_;
-    BoxFonts fonts_;
     HWND edit_ = nullptr;
 };
