@@ -73,18 +73,6 @@ void Backlog::PushFront(std::u16string chunk) {
     length_ += size;
 }
 
-std::u16string Backlog::TakeAll() {
-    std::u16string all;
-    all.reserve(length_);
-    size_t from = front_;
-    for (const std::u16string& chunk : chunks_) {
-        all.append(chunk, from, std::u16string::npos);
-        from = 0;
-    }
-    Clear();
-    return all;
-}
-
 void Backlog::CopyFront(size_t count, std::u16string* out) const {
     out->clear();
     size_t from = front_;

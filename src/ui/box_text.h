@@ -69,8 +69,6 @@ class Backlog {
 
     void Push(std::u16string chunk);
     void PushFront(std::u16string chunk);
-    // All of it as one text; it is then empty.
-    std::u16string TakeAll();
     // Copies the next piece into `piece`: at most `most` units, ended at a
     // line end where one lies in its second half, never inside a surrogate
     // pair. Consume takes it away once the box has it.

@@ -33,10 +33,10 @@ WNDPROC PreviousBoxProc = nullptr;
 HWND resultBox = nullptr;
 DropQueue drops;
 
-// Where the drop being worked on is: its tool being started (which may show
-// a box, whose loop takes further drops), its report being read (and shown as
-// it comes), or its end shown and the last of its text going into the box.
-enum class Phase { Idle, Starting, Reading, Finishing };
+// Where the drop being worked on is: its report being read (and shown as it
+// comes), or its end shown and the last of its text going into the box.
+// While its tool starts, the phase is still idle, but the queue is busy.
+enum class Phase { Idle, Reading, Finishing };
 Phase phase = Phase::Idle;
 // When it began, to tell the keys typed for it from those typed before.
 DWORD begunAt = 0;
@@ -94,7 +94,6 @@ void ShowNoMemory(std::string_view text) {
 void EndReading(HWND box) {
     const ExchangeEnd end = std::move(*exchangeEnd);
     exchangeEnd.reset();
-    answered = true;
     phase = Phase::Finishing;
     if (cancelled) {
         return;
@@ -130,7 +129,6 @@ bool BeginDrop(HWND box, std::vector<std::string> paths) {
     lost = false;
     exchangeEnd.reset();
     answered = false;
-    phase = Phase::Starting;
     dropFirst = paths.empty() ? std::string() : paths.front();
     if (RestartExifToolIfEnded() != 1) {
         // The start has said why.
@@ -141,7 +139,6 @@ bool BeginDrop(HWND box, std::vector<std::string> paths) {
     if (BeginExchange(std::move(paths)) == nullptr) {
         // The failed call has been shown; the box keeps what it showed.
         EndBoxText();
-        phase = Phase::Idle;
         return false;
     }
     phase = Phase::Reading;
@@ -166,11 +163,10 @@ void StartNextDrop(HWND box) {
         if (begun) {
             break;
         }
-        // Over already, or it could not begin: the queue goes on.
-        if (phase == Phase::Starting) {
-            phase = Phase::Idle;
-        }
-        if (phase != Phase::Idle || !drops.Busy()) {
+        // Over already, or it could not begin: the queue goes on. A drop
+        // that comes while a box of the tool's start is up waits: the queue
+        // gives none while one is busy.
+        if (!drops.Busy()) {
             break;
         }
         EndBoxText();
@@ -218,20 +214,19 @@ void OnDropFiles(HWND box, HDROP dropHandle) {
 // has answered is left to the next drop. A key typed before the drop began
 // was meant for an earlier one.
 bool CancelDrop() {
-    const bool done = answered || exchangeEnd.has_value();
     // A drop whose tool could not start has only its "{error}" to show.
     const bool working = phase == Phase::Reading || (phase == Phase::Finishing && answered);
-    if (!working || cancelled || (done && !UnshownBoxTextWaiting()) ||
+    if (!working || cancelled || (answered && !UnshownBoxTextWaiting()) ||
         static_cast<LONG>(static_cast<DWORD>(GetMessageTime()) - begunAt) < 0) {
         return false;
     }
-    if (!done) {
+    if (!answered) {
         EndExifTool();
     }
     cancelled = true;
     DropWaitingBoxText();
     try {
-        AddFollowingText({std::string(done ? kShowingStoppedText : kCancelledText) + "\r\n"});
+        AddFollowingText({std::string(answered ? kShowingStoppedText : kCancelledText) + "\r\n"});
     } catch (const std::exception&) {
         // The box keeps what it shows; nothing may leave a window procedure.
     }
@@ -396,6 +391,7 @@ void OnDropWorkSignalled() {
     }
     if (output.end) {
         exchangeEnd = std::move(output.end);
+        answered = true;
     }
 }
 

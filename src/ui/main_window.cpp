@@ -102,13 +102,10 @@ void CreateResultBox(HWND dialog, HINSTANCE instance) {
 // all of it, scroll bar too, is on screen.
 void FitToMonitor(HWND dialog) {
     RECT outer{};
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    if (!GetWindowRect(dialog, &outer) ||
-        !GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    if (!GetWindowRect(dialog, &outer)) {
         return;
     }
-    const PixelRect fitted = FitToWorkArea(ToPixelRect(outer), ToPixelRect(monitor.rcWork));
+    const PixelRect fitted = FittedToItsMonitor(outer);
     if (fitted == ToPixelRect(outer)) {
         return;
     }

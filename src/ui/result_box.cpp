@@ -106,13 +106,6 @@ size_t BoxLength() {
     return static_cast<size_t>(GetWindowTextLengthW(text.box));
 }
 
-std::u16string BoxContent() {
-    std::u16string content(BoxLength() + 1, u'\0');
-    content.resize(static_cast<size_t>(GetWindowTextW(
-        text.box, reinterpret_cast<wchar_t*>(content.data()), static_cast<int>(content.size()))));
-    return content;
-}
-
 // The last character of the drop's text so far, in the box or waiting; 0
 // where there is none.
 char16_t LastCharacter() {
@@ -194,18 +187,23 @@ void Replace(UniqueLocalMemory<void> buffer) {
     SendMessageW(text.box, EM_SETHANDLE, reinterpret_cast<WPARAM>(buffer.Release()), 0);
 }
 
+// A new font would bring margins of its own: the box keeps those it has.
+void SetFontKeepingMargins(HWND box, HFONT font) {
+    const LRESULT margins = SendMessageW(box, EM_GETMARGINS, 0, 0);
+    SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(box, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+}
+
 // Puts the face on the box, emptied first so that no text is laid out again
-// in the new face; a new font would also bring margins of its own.
+// in the new face.
 void PutFace(bool fallback) {
     HFONT wanted = fallback ? faces.fallback : faces.face;
     if (wanted == nullptr ||
         reinterpret_cast<HFONT>(SendMessageW(text.box, WM_GETFONT, 0, 0)) == wanted) {
         return;
     }
-    const LRESULT margins = SendMessageW(text.box, EM_GETMARGINS, 0, 0);
     SetWindowTextW(text.box, L"");
-    SendMessageW(text.box, WM_SETFONT, reinterpret_cast<WPARAM>(wanted), FALSE);
-    SendMessageW(text.box, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+    SetFontKeepingMargins(text.box, wanted);
 }
 
 // What the box shows of the drop goes back to the front of what waits and
@@ -219,7 +217,7 @@ void TakeBackShown() {
     if (!text.restore) {
         text.restore = SaveView();
     }
-    std::u16string shown = BoxContent();
+    std::u16string shown(HeldBoxText(text.box).Text());
     const size_t size = shown.size();
     text.waiting.PushFront(std::move(shown));
     text.restoreLeft += size;
@@ -500,9 +498,7 @@ BoxFonts ChangeBoxFonts(HWND box, int dpi, const RECT& area) {
         // keeps them, as at a switch.
         SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(fresh.face.Get()), FALSE);
         if (onFallback && fresh.fallback) {
-            const LRESULT margins = SendMessageW(box, EM_GETMARGINS, 0, 0);
-            SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(fresh.fallback.Get()), FALSE);
-            SendMessageW(box, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+            SetFontKeepingMargins(box, fresh.fallback.Get());
         }
         faces = fresh.fallback ? Faces{fresh.face.Get(), fresh.fallback.Get(), codePage} : Faces();
     }

@@ -49,7 +49,36 @@ int LaidOutAt(HWND dialog) {
     return LayoutDpi(WindowDpi(dialog), SystemDpi(), font.lfHeight);
 }
 
+void Rescale(HWND dialog, int dpi, const RECT& suggested) {
+    scale.pending = 0;
+    const PixelRect fitted = FittedToItsMonitor(suggested);
+    SetWindowPos(dialog, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
+                 fitted.bottom - fitted.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    HWND box = GetDlgItem(dialog, kResultBoxId);
+    RECT client{};
+    if (box == nullptr || scale.madeAt == 0 || !GetClientRect(dialog, &client)) {
+        return;
+    }
+    const int x = ScaleForDpi(scale.margin.x, scale.madeAt, dpi);
+    const int y = ScaleForDpi(scale.margin.y, scale.madeAt, dpi);
+    BoxFonts fresh = ChangeBoxFonts(box, dpi, {x, y, client.right - x, client.bottom - y});
+    scale.shownAt = dpi;
+    if (fresh.face) {
+        // The box uses none of the old fonts any more: they go.
+        scale.fonts = std::move(fresh);
+    }
+}
+
 } // namespace
+
+PixelRect FittedToItsMonitor(const RECT& window) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoW(MonitorFromRect(&window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return ToPixelRect(window);
+    }
+    return FitToWorkArea(ToPixelRect(window), ToPixelRect(monitor.rcWork));
+}
 
 int WindowDpi(HWND window) {
     using GetDpi = UINT(WINAPI*)(HWND);
@@ -76,35 +105,6 @@ void SetUpWindowScale(HWND dialog) {
 const BoxFonts& CurrentBoxFonts() {
     return scale.fonts;
 }
-
-namespace {
-
-void Rescale(HWND dialog, int dpi, const RECT& suggested) {
-    scale.pending = 0;
-    PixelRect fitted = ToPixelRect(suggested);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    if (GetMonitorInfoW(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        fitted = FitToWorkArea(fitted, ToPixelRect(monitor.rcWork));
-    }
-    SetWindowPos(dialog, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
-                 fitted.bottom - fitted.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    HWND box = GetDlgItem(dialog, kResultBoxId);
-    RECT client{};
-    if (box == nullptr || scale.madeAt == 0 || !GetClientRect(dialog, &client)) {
-        return;
-    }
-    const int x = ScaleForDpi(scale.margin.x, scale.madeAt, dpi);
-    const int y = ScaleForDpi(scale.margin.y, scale.madeAt, dpi);
-    BoxFonts fresh = ChangeBoxFonts(box, dpi, {x, y, client.right - x, client.bottom - y});
-    scale.shownAt = dpi;
-    if (fresh.face) {
-        // The box uses none of the old fonts any more: they go.
-        scale.fonts = std::move(fresh);
-    }
-}
-
-} // namespace
 
 INT_PTR OnDpiChanged(HWND dialog, WPARAM wParam, LPARAM lParam) {
     const int dpi = HIWORD(wParam);

@@ -12,6 +12,10 @@ inline PixelRect ToPixelRect(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
+// The window's rectangle fitted to the work area of the monitor it is
+// nearest, as FitToWorkArea fits it.
+PixelRect FittedToItsMonitor(const RECT& window);
+
 // The dots per inch of the window's monitor; the system's where Windows
 // cannot tell (before Windows 10).
 int WindowDpi(HWND window);
