@@ -45,6 +45,8 @@
 namespace {
 
 constexpr DWORD kStopPauseMs = 2000;
+// A process that is ended is gone in far less.
+constexpr DWORD kEndWaitMs = 500;
 
 // Never destroyed: a thread that a stop had to give up on may still use it
 // while the process exits.
@@ -150,43 +152,62 @@ ULONGLONG CreationTime(HANDLE process) {
     return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-// Ends, as a job would, each process that the tool started, or one of
-// those, after the tool itself started: the tool itself stays.
+// Adds to `tree` each process whose parent is in it and that is not in it yet.
+void AddProcessesStartedUnder(std::vector<DWORD>& tree) {
+    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return;
+    }
+    std::vector<std::pair<DWORD, DWORD>> parents;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+        parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    }
+    for (size_t next = 0; next < tree.size(); ++next) {
+        for (const auto& [child, parent] : parents) {
+            if (parent == tree[next] && std::find(tree.begin(), tree.end(), child) == tree.end()) {
+                tree.push_back(child);
+            }
+        }
+    }
+}
+
+// Ends, as a job would, each process that the tool (already ended) started,
+// or one of those, after the tool itself started.
 void EndProcessesStartedBy(HANDLE tool) {
     const DWORD root = GetProcessId(tool);
     const ULONGLONG rootCreated = CreationTime(tool);
-    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (root == 0 || !snapshot) {
+    if (root == 0) {
         return;
     }
-    std::vector<DWORD> tree;
+    // One may be starting another (Wine's console host, which inherits the
+    // pipes) as it is ended: look again until a look finds nothing new.
     // Called where nothing may be thrown: without memory for the whole list,
     // those found so far are ended.
-    try {
-        tree.push_back(root);
-        std::vector<std::pair<DWORD, DWORD>> parents;
-        PROCESSENTRY32W entry{};
-        entry.dwSize = sizeof(entry);
-        for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
-             more = Process32NextW(snapshot.Get(), &entry)) {
-            parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
-        }
-        for (size_t next = 0; next < tree.size(); ++next) {
-            for (const auto& [child, parent] : parents) {
-                if (parent == tree[next] && child != root &&
-                    std::find(tree.begin(), tree.end(), child) == tree.end()) {
-                    tree.push_back(child);
-                }
+    std::vector<DWORD> tree;
+    size_t ended = 1;
+    bool lookAgain = true;
+    for (int look = 0; lookAgain && look < 10; ++look) {
+        try {
+            if (tree.empty()) {
+                tree.push_back(root);
             }
+            AddProcessesStartedUnder(tree);
+        } catch (const std::bad_alloc&) {
+            lookAgain = false;
         }
-    } catch (const std::bad_alloc&) {
-    }
-    for (size_t i = 1; i < tree.size(); ++i) {
-        UniqueHandle process(
-            OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, tree[i]));
-        // A number the system gave again to a process started earlier is not the tool's.
-        if (process && CreationTime(process.Get()) >= rootCreated) {
-            TerminateProcess(process.Get(), 1);
+        if (ended >= tree.size()) {
+            return;
+        }
+        for (; ended < tree.size(); ++ended) {
+            UniqueHandle process(OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                             FALSE, tree[ended]));
+            // A number the system gave again to a process started earlier is not the tool's.
+            if (process && CreationTime(process.Get()) >= rootCreated) {
+                TerminateProcess(process.Get(), 1);
+            }
         }
     }
 }
@@ -372,11 +393,14 @@ void EndExifTool() {
     session.Broken.store(true);
     if (session.Job) {
         TerminateJobObject(session.Job.Get(), 1);
-    } else if (session.Process) {
-        EndProcessesStartedBy(session.Process.Get());
     }
     if (session.Process) {
         TerminateProcess(session.Process.Get(), 1);
+        if (!session.Job) {
+            // Once it is gone, it starts nothing more.
+            WaitForSingleObject(session.Process.Get(), kEndWaitMs);
+            EndProcessesStartedBy(session.Process.Get());
+        }
     }
 }
 

@@ -9,7 +9,7 @@ endforeach()
 
 # Endurance and fault cases; `endurance.py soak N` runs a longer soak.
 set(E2E_ENDURANCE ${CMAKE_SOURCE_DIR}/tests/e2e/endurance.py)
-add_wine_test(NAME e2e_soak TIMEOUT 300 COMMAND /usr/bin/python3 ${E2E_ENDURANCE} soak 300)
+add_wine_test(NAME e2e_soak TIMEOUT 300 COMMAND /usr/bin/python3 ${E2E_ENDURANCE} soak 150)
 foreach(group many_files hard_paths stand_in_faults ready_alignment dpi dark)
   add_wine_test(NAME e2e_${group} TIMEOUT 180 COMMAND /usr/bin/python3 ${E2E_ENDURANCE} ${group})
 endforeach()

@@ -2,6 +2,8 @@
 // folder deeper than MAX_PATH with the stand-in beside it as exiftool.exe.
 #include "harness.h"
 
+#include <cstdio>
+
 #include "report/show_error.h"
 
 namespace {
@@ -18,20 +20,20 @@ TEST(LongProgramPath, DISABLED_ToolBesideTheProgramStarts) {
     EXPECT_EQ(ProgramPath(), expected);
 
     SetMessageSink(RecordBox);
-    if (EnvironmentText(L"METADROP_WINE") == "10") {
-        // Wine's CreateProcessW turns the short form back into the long path
-        // in a MAX_PATH buffer, which that path does not fit. Wine 8 starts
-        // the tool all the same; Wine 10 starts nothing from this deep, and
-        // the program must say so.
-        EXPECT_EQ(StartExifTool(), 0);
+    const int started = StartExifTool();
+    if (EnvironmentText(L"METADROP_WINE") == "10" && started == 0) {
+        // Wine 10 (10.0~repack-6) starts the short form of a path this deep
+        // on some machines, CI's among them, and on others fails with error 2;
+        // where it starts nothing, the program must say so.
         ASSERT_EQ(boxes.size(), 1u);
+        std::printf("Wine 10 started nothing: %s\n", boxes[0].text.c_str());
         EXPECT_EQ(boxes[0].caption, "Error");
         EXPECT_EQ(boxes[0].text.rfind("E07 CreateProcess failed with error ", 0), 0u)
             << boxes[0].text;
         SetMessageSink(nullptr);
         return;
     }
-    ASSERT_EQ(StartExifTool(), 1) << ::testing::PrintToString(boxes);
+    ASSERT_EQ(started, 1) << ::testing::PrintToString(boxes);
     std::string report;
     const ExchangeEnd end =
         ExchangeWithExifTool({"C:\\a.jpg"}, [&](std::string_view piece) { report += piece; });
