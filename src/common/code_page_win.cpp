@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <algorithm>
+#include "common/utf8.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 is wchar_t here");
 
@@ -10,10 +10,7 @@ bool FitsCodePage(std::u16string_view text, unsigned codePage) {
     // In pieces the conversion's int counts hold, never parting a surrogate pair.
     constexpr size_t kPiece = size_t{1} << 20;
     while (!text.empty()) {
-        size_t size = std::min(text.size(), kPiece);
-        if (size < text.size() && text[size - 1] >= 0xD800 && text[size - 1] <= 0xDBFF) {
-            ++size;
-        }
+        const size_t size = WholePieceLength(text, kPiece);
         BOOL usedDefault = FALSE;
         const int length = WideCharToMultiByte(
             codePage, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(text.data()),

@@ -83,8 +83,8 @@ size_t Utf8Length(std::u16string_view utf16) {
     size_t bytes = 0;
     for (size_t i = 0; i < utf16.size(); ++i) {
         const char16_t unit = utf16[i];
-        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() &&
-                          utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF;
+        const bool pair = IsHighSurrogate(unit) && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+                          utf16[i + 1] <= 0xDFFF;
         if (pair) {
             bytes += 4;
             ++i;

@@ -1,6 +1,7 @@
 // UTF-8 is the program's one internal text form; these are its rules.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -17,6 +18,17 @@ std::string_view UpToFirstZero(std::string_view text);
 
 // How many UTF-16 code units the UTF-8 text takes.
 size_t Utf16Length(std::string_view utf8);
+
+inline bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+// The length of the text's first piece of about `most` units (most > 0):
+// one more where ending at `most` would part a surrogate pair.
+inline size_t WholePieceLength(std::u16string_view text, size_t most) {
+    return most < text.size() && IsHighSurrogate(text[most - 1]) ? most + 1
+                                                                 : std::min(most, text.size());
+}
 
 // How many bytes the UTF-16 text takes in UTF-8; a lone surrogate takes the
 // three of the replacement character it becomes.

@@ -26,6 +26,11 @@ ReportDecoding::Piece ReportDecoding::Next(std::string_view bytes) {
         // Nothing new releases what is held back.
         return {bytes, ansi_, redecode};
     }
+    if (held_.empty()) {
+        // As in every single-byte code page: the bytes go out as they came.
+        held_.assign(bytes.substr(whole));
+        return {bytes.substr(0, whole), true, redecode};
+    }
     piece_.assign(held_);
     piece_.append(bytes.substr(0, whole));
     held_.assign(bytes.substr(whole));
@@ -93,7 +98,7 @@ void Backlog::Next(size_t most, std::u16string* piece) const {
     const size_t lineEnd = piece->rfind(u'\n');
     if (lineEnd != std::u16string::npos && lineEnd >= most / 2) {
         piece->resize(lineEnd + 1);
-    } else if (piece->back() >= 0xD800 && piece->back() <= 0xDBFF) {
+    } else if (IsHighSurrogate(piece->back())) {
         piece->pop_back();
     }
 }

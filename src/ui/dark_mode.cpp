@@ -9,9 +9,8 @@
 
 namespace {
 
-// The scheme in use, and its brushes while it is the dark one.
+// The dark scheme's brushes, while it is in use.
 struct Scheme {
-    ColourScheme colours = ColourScheme::System;
     UniqueBrush box;
     UniqueBrush margin;
 };
@@ -66,8 +65,8 @@ void SetDarkScrollBar(HWND box, bool dark) {
 } // namespace
 
 void ApplyColourScheme(HWND dialog) {
-    scheme.colours = ChooseColourScheme(AppsUseLightTheme(), HighContrastOn());
-    const bool dark = scheme.colours == ColourScheme::Dark;
+    const bool dark =
+        ChooseColourScheme(AppsUseLightTheme(), HighContrastOn()) == ColourScheme::Dark;
     if (dark && !scheme.box) {
         scheme.box.Reset(CreateSolidBrush(kDarkColours.box));
         scheme.margin.Reset(CreateSolidBrush(kDarkColours.margin));
@@ -91,7 +90,7 @@ void OnSettingChange(HWND dialog, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR OnCtlColor(UINT message, WPARAM dc) {
     HBRUSH brush = message == WM_CTLCOLOREDIT ? scheme.box.Get() : scheme.margin.Get();
-    if (scheme.colours != ColourScheme::Dark || brush == nullptr) {
+    if (brush == nullptr) {
         return 0;
     }
     auto* context = reinterpret_cast<HDC>(dc);

@@ -404,8 +404,11 @@ void DoDropWork() {
     // Nothing may leave the window's loop.
     try {
         if (BoxTextWaiting()) {
+            const bool wasShown = BoxTextShown();
             PutNextBoxText();
-            NoteShownDrop();
+            if (!wasShown) {
+                NoteShownDrop();
+            }
         } else if (phase == Phase::Reading && exchangeEnd) {
             EndReading(resultBox);
         } else if (phase == Phase::Finishing) {

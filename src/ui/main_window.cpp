@@ -142,8 +142,9 @@ void RunLoopOnce(HWND dialog, BackgroundWork work) {
     const DWORD wait = work.waiting() ? 0 : INFINITE;
     const DWORD woke =
         MsgWaitForMultipleObjectsEx(count, &pending, wait, WakeMask(), MWMO_INPUTAVAILABLE);
-    // Asked again rather than told by the wait, which may have failed.
-    if (count == 1 && (woke == WAIT_OBJECT_0 || WaitForSingleObject(pending, 0) == WAIT_OBJECT_0)) {
+    // A wait that failed tells nothing: the event is asked itself.
+    if (count == 1 && (woke == WAIT_OBJECT_0 ||
+                       (woke == WAIT_FAILED && WaitForSingleObject(pending, 0) == WAIT_OBJECT_0))) {
         work.signalled();
     }
     if (woke == WAIT_FAILED && wait != 0) {

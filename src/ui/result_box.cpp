@@ -308,9 +308,9 @@ template <typename Work> void Guarded(Work work, bool putting = false) {
     try {
         work();
     } catch (const std::exception&) {
-        const bool again = putting && !text.squeezed;
+        // Lost only if the smallest pieces were tried already.
+        Lose(putting && text.squeezed);
         text.squeezed = text.squeezed || putting;
-        Lose(putting && !again);
     }
 }
 

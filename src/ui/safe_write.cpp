@@ -1,9 +1,9 @@
 #include "ui/safe_write.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <random>
 
+#include "common/utf8.h"
 #include "common/win_resources.h"
 #include "common/win_text.h"
 #include "driver/tool_path.h"
@@ -89,10 +89,7 @@ std::optional<DWORD> WriteAll(HANDLE file, std::string_view bytes) {
 std::optional<DWORD> WriteUtf8(HANDLE file, std::u16string_view text) {
     std::optional<DWORD> failed;
     while (!failed && !text.empty()) {
-        size_t size = std::min(text.size(), kPiece);
-        if (size < text.size() && text[size - 1] >= 0xD800 && text[size - 1] <= 0xDBFF) {
-            ++size;
-        }
+        const size_t size = WholePieceLength(text, kPiece);
         const std::wstring_view piece(reinterpret_cast<const wchar_t*>(text.data()), size);
         failed = WriteAll(file, Narrow(piece));
         text.remove_prefix(size);
